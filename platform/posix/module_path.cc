@@ -1,0 +1,33 @@
+#include "platform/module_path.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+
+namespace platform {
+
+const char kCompanionFileName[] = "KorvanUpdater";
+const char kLogPathFromLibraryDirectory[] = "../../KorvanUpdaterLog.log";
+
+std::string ModuleFilePath() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ModuleFilePath), &info) == 0 || info.dli_fname == nullptr) {
+    return std::string();
+  }
+  std::string path = info.dli_fname;
+  // A module loaded by a relative name reports that name: anchor it.
+  if (!path.empty() && path[0] != '/') {
+    char cwd[PATH_MAX] = {};
+    if (getcwd(cwd, sizeof cwd) != nullptr) path = std::string(cwd) + "/" + path;
+  }
+  return path;
+}
+
+std::string ExecutableFilePath() {
+  char buffer[PATH_MAX] = {};
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+}  // namespace platform

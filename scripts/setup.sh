@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need from Debian's packages.
+# Idempotent: a machine that already has it all passes through in seconds.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  libgtest-dev libgmock-dev googletest
+  libjsoncpp-dev libcurl4-openssl-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+  wine wine32:i386 wine64
+  nginx-light python3 curl time dpkg-dev xvfb xauth
+)
+
+missing=()
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  need_update=1
+fi
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+# Source entries for the cross-built jsoncpp, on the same archive the machine uses.
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
+  done
+  if [ -f /etc/apt/sources.list ] && grep -qs '^deb ' /etc/apt/sources.list; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $sudo tee -a /etc/apt/sources.list >/dev/null
+  fi
+  need_update=1
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ "${need_update:-0}" = 1 ]; then
+  $sudo apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# jsoncpp source for the Windows builds: fetched, never committed.
+third="$here/third_party"
+if [ ! -f "$third/jsoncpp/include/json/json.h" ]; then
+  rm -rf "$third/src" && mkdir -p "$third/src"
+  (cd "$third/src" && apt-get source -qq --download-only libjsoncpp >/dev/null 2>&1)
+  (cd "$third/src" && dpkg-source -x --skip-patches ./libjsoncpp_*.dsc jsoncpp >/dev/null 2>&1)
+  rm -rf "$third/jsoncpp"
+  mv "$third/src/jsoncpp" "$third/jsoncpp"
+  rm -rf "$third/src"
+fi
+
+# The Wine prefix is made once; its first start takes a while.
+export WINEDEBUG=-all
+if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
+  echo "setup: creating the Wine prefix"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+echo "setup: ready"

@@ -1,0 +1,15 @@
+#include <cstdio>
+#include <tuple>
+
+#include "update/update.h"
+
+bool IsNewerVersion(const TFileInfo& candidate, const TFileInfo& installed) {
+  return std::tie(candidate.version, candidate.release, candidate.build) >
+         std::tie(installed.version, installed.release, installed.build);
+}
+
+std::string VersionText(const TFileInfo& file) {
+  char text[40] = {};
+  std::snprintf(text, sizeof text, "v%d.%d.%d", file.version, file.release, file.build);
+  return text;
+}
