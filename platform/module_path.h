@@ -14,6 +14,7 @@ std::string ExecutableFilePath();
 
 // The companion program's file name and the log's place relative to the
 // library's directory, in this platform's spelling.
+extern const char kLibraryFileName[];
 extern const char kCompanionFileName[];
 extern const char kLogPathFromLibraryDirectory[];
 

@@ -7,6 +7,7 @@
 
 namespace platform {
 
+const char kLibraryFileName[] = "libKorvan.Tools.Updater.so";
 const char kCompanionFileName[] = "KorvanUpdater";
 const char kLogPathFromLibraryDirectory[] = "../../KorvanUpdaterLog.log";
 

@@ -4,6 +4,7 @@
 
 namespace platform {
 
+const char kLibraryFileName[] = "Korvan.Tools.Updater.dll";
 const char kCompanionFileName[] = "KorvanUpdater.exe";
 const char kLogPathFromLibraryDirectory[] = "..\\..\\KorvanUpdaterLog.log";
 

@@ -1,0 +1,20 @@
+// Loading a library file and finding its exports.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+using LibraryHandle = void*;
+
+// Loads the library at `path` (LoadLibraryA / dlopen); nullptr on failure.
+LibraryHandle LoadDynamicLibrary(const std::string& path);
+void FreeDynamicLibrary(LibraryHandle library);
+// The export's address, or nullptr.
+void* FindExport(LibraryHandle library, const char* name);
+// The export with that ordinal, or nullptr; always nullptr where the platform
+// has no ordinals.
+void* FindExportByOrdinal(LibraryHandle library, int ordinal);
+bool PlatformHasOrdinals();
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+#include "platform/dynamic_library.h"
+
+#include <dlfcn.h>
+
+namespace platform {
+
+LibraryHandle LoadDynamicLibrary(const std::string& path) {
+  // A name without a slash would make dlopen search the library path.
+  const std::string anchored = path.find('/') == std::string::npos ? "./" + path : path;
+  return dlopen(anchored.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void FreeDynamicLibrary(LibraryHandle library) {
+  if (library != nullptr) dlclose(library);
+}
+
+void* FindExport(LibraryHandle library, const char* name) { return dlsym(library, name); }
+
+void* FindExportByOrdinal(LibraryHandle, int) { return nullptr; }
+
+bool PlatformHasOrdinals() { return false; }
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+#include "platform/dynamic_library.h"
+
+#include <windows.h>
+
+namespace platform {
+
+LibraryHandle LoadDynamicLibrary(const std::string& path) { return LoadLibraryA(path.c_str()); }
+
+void FreeDynamicLibrary(LibraryHandle library) {
+  if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+void* FindExport(LibraryHandle library, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void* FindExportByOrdinal(LibraryHandle library, int ordinal) {
+  return reinterpret_cast<void*>(GetProcAddress(
+      static_cast<HMODULE>(library), reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(ordinal))));
+}
+
+bool PlatformHasOrdinals() { return true; }
+
+}  // namespace platform

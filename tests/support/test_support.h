@@ -1,0 +1,60 @@
+// Helpers shared by the tests: scratch folders, files, the built artifacts
+// and the log.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// A fresh folder, removed with its content when the object goes.
+class ScratchDirectory {
+ public:
+  ScratchDirectory();
+  ~ScratchDirectory();
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  // The folder's path, ending without a separator.
+  const std::string& path() const { return path_; }
+  // path() + separator + name.
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);  // bytes as stored; empty if missing
+void WriteFile(const std::string& path, const std::string& content);
+bool FileExists(const std::string& path);
+std::vector<std::string> SplitLines(const std::string& text);  // at "\n", CR kept
+
+// The folder holding the test program, the library and the companion.
+std::string ArtifactDirectory();
+std::string LibraryPath();    // the built updater library
+std::string CompanionPath();  // the built companion program
+
+// An environment variable set by the test registration; empty when unset.
+std::string Environment(const char* name);
+
+// Installs a log object writing to a scratch file as g_log for the lifetime of
+// the object, and restores the previous holder afterwards.
+class ScopedTestLog {
+ public:
+  ScopedTestLog();
+  ~ScopedTestLog();
+  ScopedTestLog(const ScopedTestLog&) = delete;
+  ScopedTestLog& operator=(const ScopedTestLog&) = delete;
+
+  const std::string& path() const { return path_; }
+  // The messages written so far, each without its "[stamp] : " prefix; a
+  // message with line feeds stays one entry.
+  std::vector<std::string> Messages() const;
+
+ private:
+  ScratchDirectory directory_;
+  std::string path_;
+};
+
+}  // namespace test
