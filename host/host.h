@@ -7,10 +7,6 @@
 
 #include "platform/api.h"
 
-// The application path of the update run under way; its directory holds the
-// local files. Written by each run at its start, read by the version probe.
-extern std::string WaitAppPath;
-
 // The host's UTF-16 text as a narrow string; null gives the empty string.
 std::string WideToAnsi(const char16_t* text);
 

@@ -5,8 +5,6 @@
 #include "platform/library_entry.h"
 #include "platform/module_path.h"
 
-std::string WaitAppPath;
-
 namespace platform {
 
 void OnLibraryLoad() {

@@ -25,6 +25,36 @@ bool IsNewerVersion(const TFileInfo& candidate, const TFileInfo& installed);
 // "v%d.%d.%d"
 std::string VersionText(const TFileInfo& file);
 
+// The application path of the update run under way, exactly as the run
+// received it; its directory holds the local files. Each run sets it at its
+// start; the version probe reads it. No lock: one run per process at a time.
+extern std::string WaitAppPath;
+
 // Appends one record per element of the text's "Files" array and returns how
 // many it appended; a malformed text appends nothing.
 std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text);
+
+// Downloads `url` into the file `path`. Returns 0 when the file holds the
+// complete body, otherwise a nonzero error code (see GetErrorText).
+// `responseText` receives the server's answer when the address could not be
+// opened or answered with an error status.
+std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
+                          const std::string& url, const std::string& path);
+// The text for an error code of DownloadFile or of the system; "Unknown
+// error" when there is none.
+std::string GetErrorText(std::int32_t code);
+// The part of `path` after its last '/'.
+std::string ExtractFileName(const std::string& path);
+// The whole file up to its first zero byte; empty on any failure.
+std::string ReadTextFile(const std::string& path);
+
+// Replaces the record's version triple with the one its library reports.
+bool GetLocalFileVersion(TFileInfo& file);
+
+// Marks every local record for which the server lists a newer version; true
+// when at least one was marked.
+bool CheckUpdates(TFileInfoList& localFiles, std::string url);
+
+// Downloads and swaps in every marked file; the number of files put in
+// place, or -1 when a file-system query failed.
+std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList files);

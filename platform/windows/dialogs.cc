@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "platform/dialogs.h"
+
+namespace platform {
+
+int ShowSystemMessageBox(const std::string& text, const std::string& caption, unsigned style) {
+  return MessageBoxExA(nullptr, text.c_str(), caption.c_str(), style, 0);
+}
+
+}  // namespace platform

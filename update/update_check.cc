@@ -1,0 +1,3 @@
+#include "update/update.h"
+
+bool CheckUpdates(TFileInfoList&, std::string) { return false; }

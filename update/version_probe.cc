@@ -1,0 +1,3 @@
+#include "update/update.h"
+
+bool GetLocalFileVersion(TFileInfo&) { return false; }

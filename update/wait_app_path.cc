@@ -1,0 +1,3 @@
+#include "update/update.h"
+
+std::string WaitAppPath;
