@@ -8,6 +8,8 @@
 
 namespace platform {
 
+const char kTextModeLineEnd[] = "\n";
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
   // rename() would silently replace an earlier rotated file.
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;

@@ -5,6 +5,8 @@
 
 namespace platform {
 
+const char kTextModeLineEnd[] = "\r\n";
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
   // The C runtime's rename refuses an existing target here.
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;

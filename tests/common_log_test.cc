@@ -1,0 +1,269 @@
+// The log file: line format, levels, rotation, fallback and concurrency.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "log/common_log.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "tests/support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<std::time_t> g_fake_now{0};
+std::time_t FakeNow() { return g_fake_now.load(); }
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+
+std::string Stamp(std::time_t time) {
+  std::string text = std::ctime(&time);  // the system's own layout
+  text.pop_back();
+  return text;
+}
+
+// Every line feed as a text-mode stream stores it.
+std::string Stored(const std::string& text) {
+  std::string stored;
+  for (char c : text) {
+    if (c == '\n') {
+      stored += platform::kTextModeLineEnd;
+    } else {
+      stored += c;
+    }
+  }
+  return stored;
+}
+
+class CommonLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetTime(LocalTime(2016, 1, 22, 21, 14, 5)); }
+  void TearDown() override { platform::SetNowForTesting(nullptr); }
+
+  void SetTime(std::time_t time) {
+    g_fake_now = time;
+    platform::SetNowForTesting(&FakeNow);
+  }
+
+  std::string Line(const std::string& message) const {
+    return "[" + Stamp(g_fake_now) + "] : " + message + "\n";
+  }
+
+  test::ScratchDirectory directory_;
+  std::string path_ = directory_.File("KorvanUpdaterLog.log");
+};
+
+TEST_F(CommonLogTest, LinesCarryTheCtimeStampAndAreFlushedAtOnce) {
+  TCommonLog log(path_);
+  EXPECT_EQ(log.Write(4, "Result check = %d", 1), static_cast<int>(sizeof "Result check = 1") - 1);
+  // Read while the log is still open: nothing waits in a buffer.
+  EXPECT_EQ(test::ReadFile(path_), Stored(Line("Result check = 1")));
+  EXPECT_EQ(Stamp(g_fake_now).size(), 24u);
+  EXPECT_EQ(platform::CtimeText(g_fake_now), Stamp(g_fake_now));
+}
+
+TEST_F(CommonLogTest, LevelsAboveFiveAreDroppedAndNegativeLevelsPass) {
+  TCommonLog log(path_);
+  EXPECT_EQ(log.Write(5, "five"), 4);
+  EXPECT_EQ(log.Write(6, "six"), 0);
+  EXPECT_EQ(log.Write(-1, "minus one"), 9);
+  EXPECT_EQ(test::ReadFile(path_), Stored(Line("five") + Line("minus one")));
+}
+
+TEST_F(CommonLogTest, ContinuationLinesHaveNoStamp) {
+  TCommonLog log(path_);
+  log.Write(4, "Start check update:\n\turl = %s\n\twaitApp = %s", "http://a", "C:\\T\\t.exe");
+  EXPECT_EQ(test::ReadFile(path_),
+            Stored(Line("Start check update:\n\turl = http://a\n\twaitApp = C:\\T\\t.exe")));
+}
+
+TEST_F(CommonLogTest, AppendsToAnExistingFile) {
+  test::WriteFile(path_, Stored("earlier run\n"));
+  {
+    TCommonLog log(path_);
+    log.Write(4, "first");
+  }
+  TCommonLog log(path_);
+  log.Write(4, "second");
+  EXPECT_EQ(test::ReadFile(path_), Stored("earlier run\n" + Line("first") + Line("second")));
+}
+
+TEST_F(CommonLogTest, ANewDayClosesTheFileUnderTheTimeOfItsLastLine) {
+  TCommonLog log(path_);
+  SetTime(LocalTime(2016, 1, 22, 23, 59, 59));
+  log.Write(4, "late");
+  const std::string late = Line("late");
+  SetTime(LocalTime(2016, 1, 23, 0, 0, 1));
+  log.Write(4, "early");
+
+  const std::string rotated = path_ + ".20160122_235959";
+  ASSERT_TRUE(test::FileExists(rotated));
+  EXPECT_EQ(test::ReadFile(rotated),
+            Stored(late + "[" + path_ + "] : Closed for reloging, passed day will be saved in " +
+                   rotated));
+  EXPECT_EQ(test::ReadFile(path_), Stored(Line("early")));
+}
+
+TEST_F(CommonLogTest, FirstLineOfTheDayIsTheOneThatRotates) {
+  // The previous line's time names the file, even when it was the
+  // construction time.
+  TCommonLog log(path_);
+  SetTime(LocalTime(2016, 1, 23, 12, 0, 0));
+  log.Write(4, "next day");
+  EXPECT_TRUE(test::FileExists(path_ + ".20160122_211405"));
+  EXPECT_EQ(test::ReadFile(path_), Stored(Line("next day")));
+}
+
+TEST_F(CommonLogTest, NewYearRotatesButAGapOverNewYearOrAClockSetBackDoesNot) {
+  struct Case {
+    std::time_t before, after;
+    bool rotates;
+  };
+  const Case cases[] = {
+      {LocalTime(2015, 12, 31, 12, 0, 0), LocalTime(2016, 1, 1, 12, 0, 0), true},
+      {LocalTime(2015, 12, 30, 12, 0, 0), LocalTime(2016, 1, 2, 12, 0, 0), false},
+      {LocalTime(2016, 3, 10, 12, 0, 0), LocalTime(2016, 3, 9, 12, 0, 0), false},
+      {LocalTime(2016, 3, 10, 8, 0, 0), LocalTime(2016, 3, 10, 23, 0, 0), false},
+  };
+  for (const Case& c : cases) {
+    test::ScratchDirectory directory;
+    const std::string path = directory.File("KorvanUpdaterLog.log");
+    SetTime(c.before);
+    TCommonLog log(path);
+    log.Write(4, "before");
+    SetTime(c.after);
+    log.Write(4, "after");
+    const auto entries = std::distance(fs::directory_iterator(directory.path()), {});
+    EXPECT_EQ(entries, c.rotates ? 2 : 1) << Stamp(c.before) << " -> " << Stamp(c.after);
+  }
+}
+
+TEST_F(CommonLogTest, SizeLimitIsReadAsA64BitPosition) {
+  struct Case {
+    std::uintmax_t size;
+    bool rotates;
+  };
+  // Just below the limit, at it, and past 2 GiB and 4 GiB where a 32-bit
+  // position would read negative or small.
+  const Case cases[] = {{TCommonLog::kMaxSize - 1, false},
+                        {TCommonLog::kMaxSize, true},
+                        {3 * static_cast<std::uintmax_t>(TCommonLog::kMaxSize), true},
+                        {4 * static_cast<std::uintmax_t>(TCommonLog::kMaxSize) + 10, true}};
+  for (const Case& c : cases) {
+    test::ScratchDirectory directory;
+    const std::string path = directory.File("KorvanUpdaterLog.log");
+    test::WriteFile(path, "");
+    fs::resize_file(path, c.size);
+    {
+      TCommonLog log(path);
+      log.Write(4, "same day");
+    }
+    const std::string rotated = path + ".20160122_211405";
+    EXPECT_EQ(test::FileExists(rotated), c.rotates) << c.size;
+    if (c.rotates) {
+      EXPECT_EQ(test::ReadFile(path), Stored(Line("same day")));
+      EXPECT_GE(fs::file_size(rotated), c.size);
+    } else {
+      EXPECT_EQ(fs::file_size(path), c.size + Stored(Line("same day")).size());
+    }
+  }
+}
+
+TEST_F(CommonLogTest, AnExistingRotatedFileIsNeverReplaced) {
+  const std::string rotated = path_ + ".20160122_211405";
+  test::WriteFile(rotated, "kept");
+  TCommonLog log(path_);
+  log.Write(4, "first");
+  const std::string first = Line("first");
+  SetTime(LocalTime(2016, 1, 23, 9, 0, 0));
+
+  testing::internal::CaptureStdout();
+  log.Write(4, "second");
+  const std::string printed = testing::internal::GetCapturedStdout();
+
+  EXPECT_EQ(test::ReadFile(rotated), "kept");
+  EXPECT_EQ(printed.rfind("renaming " + path_ + " to " + rotated + " failed with ", 0), 0u)
+      << printed;
+  // Logging goes on in the same file, right after the closing remark.
+  EXPECT_EQ(test::ReadFile(path_),
+            Stored(first + "[" + path_ + "] : Closed for reloging, passed day will be saved in " +
+                   rotated + Line("second")));
+}
+
+TEST_F(CommonLogTest, AnUnopenableFileFallsBackToStandardError) {
+  const std::string path = directory_.File("missing") + "/KorvanUpdaterLog.log";
+  testing::internal::CaptureStdout();
+  TCommonLog log(path);
+  const std::string printed = testing::internal::GetCapturedStdout();
+  const std::string attempt = "TCommonLog fopen " + path + " error: 2\n";
+  EXPECT_EQ(printed, attempt + attempt + attempt);
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(log.Write(4, "to stderr %d", 7), 11);
+  SetTime(LocalTime(2016, 1, 25, 9, 0, 0));  // the fallback never rotates
+  log.Write(4, "again");
+  const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(errors, "[" + Stamp(LocalTime(2016, 1, 22, 21, 14, 5)) + "] : to stderr 7\n" +
+                        Line("again"));
+  EXPECT_FALSE(test::FileExists(path));
+}
+
+TEST_F(CommonLogTest, ConcurrentWritersNeverInterleave) {
+  constexpr int kThreads = 4;
+  constexpr int kLines = 400;
+  {
+    TCommonLog log(path_);
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+      writers.emplace_back([&log, t] {
+        for (int i = 0; i < kLines; ++i) {
+          log.Write(4, "writer %d line %d:\n\t%s", t, i, "padding padding padding padding");
+        }
+      });
+    }
+    for (auto& writer : writers) writer.join();
+  }
+  const std::string stamped = "[" + Stamp(g_fake_now) + "] : writer ";
+  std::set<std::string> seen;
+  const auto lines = test::SplitLines(test::ReadFile(path_));
+  ASSERT_EQ(lines.size(), 2u * kThreads * kLines);
+  const std::string end = platform::kTextModeLineEnd;
+  const std::string cr = end.size() == 2 ? "\r" : "";
+  for (std::size_t i = 0; i < lines.size(); i += 2) {
+    ASSERT_EQ(lines[i].rfind(stamped, 0), 0u) << lines[i];
+    ASSERT_EQ(lines[i + 1], "\tpadding padding padding padding" + cr);
+    seen.insert(lines[i]);
+  }
+  EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kLines));
+}
+
+TEST_F(CommonLogTest, TheHolderClosesTheFileWithItsLastReference) {
+  g_log = std::make_shared<TCommonLog>(path_);
+  std::shared_ptr<ICommonLog> other = g_log;
+  g_log.reset();
+  other->Write(4, "still open");
+  other.reset();
+  EXPECT_EQ(test::ReadFile(path_), Stored(Line("still open")));
+  // Closed: the file can be renamed away (Windows refuses while it is open).
+  EXPECT_EQ(platform::RenameNoReplace(path_, path_ + ".moved"), 0);
+}
+
+}  // namespace
