@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 
 namespace platform {
 
@@ -20,7 +21,9 @@ std::string ModuleFilePath() {
   // A module loaded by a relative name reports that name: anchor it.
   if (!path.empty() && path[0] != '/') {
     char cwd[PATH_MAX] = {};
-    if (getcwd(cwd, sizeof cwd) != nullptr) path = std::string(cwd) + "/" + path;
+    if (getcwd(cwd, sizeof cwd) != nullptr) {
+      path = (std::filesystem::path(cwd) / path).lexically_normal().string();
+    }
   }
   return path;
 }
