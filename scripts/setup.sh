@@ -13,7 +13,7 @@ packages=(
   libjsoncpp-dev libcurl4-openssl-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine32:i386 wine64
-  nginx-light python3 curl time dpkg-dev xvfb xauth
+  nginx-light python3 curl time dpkg-dev xvfb xauth locales
 )
 
 missing=()
@@ -54,6 +54,13 @@ if [ ! -f "$third/jsoncpp/include/json/json.h" ]; then
   rm -rf "$third/jsoncpp"
   mv "$third/src/jsoncpp" "$third/jsoncpp"
   rm -rf "$third/src"
+fi
+
+# A Japanese locale lets Wine run the tests in a double-byte ANSI code page.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  $sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
 fi
 
 # The Wine prefix is made once; its first start takes a while.
