@@ -65,8 +65,8 @@ void TCommonLog::CheckRotation(std::time_t now) {
 
   // Only a later day of the year, or 1 January, is a new day: a clock set
   // back, or a first line on 2 January after 30 December, is not.
-  const bool day_changed = current.tm_yday > lastTime.tm_yday ||
-                           (current.tm_yday == 0 && lastTime.tm_yday != 0);
+  const bool day_changed =
+      current.tm_yday > lastTime.tm_yday || (current.tm_yday == 0 && lastTime.tm_yday != 0);
   const bool size_reached = platform::StreamPosition(file) >= maxSize;
 
   if (day_changed || size_reached) {

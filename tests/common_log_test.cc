@@ -221,8 +221,8 @@ TEST_F(CommonLogTest, AnUnopenableFileFallsBackToStandardError) {
   SetTime(LocalTime(2016, 1, 25, 9, 0, 0));  // the fallback never rotates
   log.Write(4, "again");
   const std::string errors = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(errors, "[" + Stamp(LocalTime(2016, 1, 22, 21, 14, 5)) + "] : to stderr 7\n" +
-                        Line("again"));
+  EXPECT_EQ(errors,
+            "[" + Stamp(LocalTime(2016, 1, 22, 21, 14, 5)) + "] : to stderr 7\n" + Line("again"));
   EXPECT_FALSE(test::FileExists(path));
 }
 

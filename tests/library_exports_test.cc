@@ -12,8 +12,8 @@
 namespace {
 
 const char* const kExportsByOrdinal[] = {
-    "_DllMain@12",   "XCheckForUpdates", "XLaunchUpdater", "XUpdaterProcess", "extEnterCS",
-    "extGetFlag",    "extGetVersion",    "extLeaveCS",     "extSetFlag",      "extTryEnterCS"};
+    "_DllMain@12", "XCheckForUpdates", "XLaunchUpdater", "XUpdaterProcess", "extEnterCS",
+    "extGetFlag",  "extGetVersion",    "extLeaveCS",     "extSetFlag",      "extTryEnterCS"};
 
 TEST(LibraryExports, EveryExportResolvesByNameAndByItsOrdinal) {
   test::LoadedLibrary library;
@@ -82,7 +82,8 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceWithoutRescanningInsertedText) {
 TEST(WideToAnsi, NullAndEmptyGiveTheEmptyString) {
   EXPECT_EQ(WideToAnsi(nullptr), "");
   EXPECT_EQ(WideToAnsi(u""), "");
-  EXPECT_EQ(WideToAnsi(u"C:\\Program Files\\T\\terminal.exe"), "C:\\Program Files\\T\\terminal.exe");
+  EXPECT_EQ(WideToAnsi(u"C:\\Program Files\\T\\terminal.exe"),
+            "C:\\Program Files\\T\\terminal.exe");
   EXPECT_EQ(WideToAnsi(u"{\\\"Files\\\":[]}"), "{\\\"Files\\\":[]}");
 }
 

@@ -33,7 +33,8 @@ std::string WideToNarrow(const char16_t* text, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
     const char16_t unit = text[i];
     if (IsHighSurrogate(unit) && i + 1 < length && IsLowSurrogate(text[i + 1])) {
-      AppendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
+      AppendUtf8(out,
+                 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
       ++i;
     } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
       out += '_';  // an unpaired surrogate has no narrow form

@@ -23,7 +23,8 @@ LoadedLibrary::LoadedLibrary() {
   terminal_directory_ = scratch_.File("terminal");
   library_directory_ = (fs::path(terminal_directory_) / "MQL4" / "Libraries").string();
   fs::create_directories(library_directory_);
-  const std::string installed = (fs::path(library_directory_) / platform::kLibraryFileName).string();
+  const std::string installed =
+      (fs::path(library_directory_) / platform::kLibraryFileName).string();
   fs::copy_file(LibraryPath(), installed);
   handle_ = platform::LoadDynamicLibrary(installed);
   if (handle_ == nullptr) {

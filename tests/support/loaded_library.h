@@ -29,11 +29,11 @@ class LoadedLibrary {
   void Unload();
 
   std::int32_t(KORVAN_CALL* XCheckForUpdates)(const char16_t*, const char16_t*,
-                                             const char16_t*) = nullptr;
+                                              const char16_t*) = nullptr;
   std::int32_t(KORVAN_CALL* XLaunchUpdater)(const char16_t*, const char16_t*,
-                                           const char16_t*) = nullptr;
+                                            const char16_t*) = nullptr;
   std::int32_t(KORVAN_CALL* XUpdaterProcess)(const char*, const char*, const char*,
-                                            std::uint32_t) = nullptr;
+                                             std::uint32_t) = nullptr;
   std::int32_t(KORVAN_CALL* extEnterCS)(std::int32_t) = nullptr;
   std::int32_t(KORVAN_CALL* extTryEnterCS)(std::int32_t) = nullptr;
   std::int32_t(KORVAN_CALL* extLeaveCS)(std::int32_t) = nullptr;

@@ -103,8 +103,8 @@ std::vector<std::string> ScopedTestLog::Messages() const {
   constexpr std::size_t kPrefix = 1 + 24 + 4;
   std::vector<std::string> messages;
   for (const std::string& line : SplitLines(plain)) {
-    const bool starts_message = line.size() >= kPrefix && line[0] == '[' &&
-                                line.compare(25, 4, "] : ") == 0;
+    const bool starts_message =
+        line.size() >= kPrefix && line[0] == '[' && line.compare(25, 4, "] : ") == 0;
     if (starts_message) {
       messages.push_back(line.substr(kPrefix));
     } else if (!messages.empty()) {
