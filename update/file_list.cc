@@ -1,3 +1,80 @@
+// Reading a JSON file list (the server's manifest or the host's `files`) into
+// records.
+#include <json/json.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+
 #include "update/update.h"
 
-std::int32_t ParseFileInfoList(TFileInfoList&, std::string) { return 0; }
+namespace {
+
+// A member as text: strings as they stand, numbers and booleans as jsoncpp
+// renders them, null and a missing member as the empty text. An array or an
+// object has no text.
+bool ReadText(const Json::Value& file, const char* key, std::string* text) {
+  const Json::Value& value = file[key];
+  if (value.isArray() || value.isObject()) return false;
+  *text = value.asString();
+  return true;
+}
+
+// The text converted like strtol in base 10 (leading blanks, a sign, digits up
+// to the first other character), clamped to the signed 32-bit range on every
+// platform.
+bool ReadNumber(const Json::Value& file, const char* key, std::int32_t* number) {
+  std::string text;
+  if (!ReadText(file, key, &text)) return false;
+  const long long value = std::strtoll(text.c_str(), nullptr, 10);
+  *number = value > INT32_MAX   ? INT32_MAX
+            : value < INT32_MIN ? INT32_MIN
+                                : static_cast<std::int32_t>(value);
+  return true;
+}
+
+bool ReadRecord(const Json::Value& file, TFileInfo* record) {
+  return ReadText(file, "name", &record->name) && ReadNumber(file, "version", &record->version) &&
+         ReadNumber(file, "release", &record->release) &&
+         ReadNumber(file, "build", &record->build) &&
+         ReadText(file, "description", &record->description) &&
+         ReadText(file, "sha1", &record->sha1) && ReadNumber(file, "size", &record->size);
+}
+
+// Appends the records of a parsed document; stops at the first element that
+// cannot be read and keeps what came before it.
+void AppendRecords(TFileInfoList& list, const Json::Value& root) {
+  // A null document stands for an empty list; any other non-object is an
+  // error, which ends the reading before the first record.
+  if (!root.isObject()) return;
+  const Json::Value& files = root["Files"];
+  // Only an array has elements to read: an object of files has no element 0,
+  // and a missing "Files", a string or a number count as no elements.
+  if (!files.isArray()) return;
+
+  for (Json::ArrayIndex i = 0; i < files.size(); ++i) {
+    const Json::Value& file = files[i];
+    // A null element reads as an object without members.
+    if (!file.isObject() && !file.isNull()) return;
+    TFileInfo record;
+    if (!ReadRecord(file, &record)) return;
+    list.push_back(std::move(record));
+  }
+}
+
+}  // namespace
+
+std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text) {
+  const TFileInfoList::size_type before = list.size();
+  try {
+    Json::Reader reader(Json::Features::all());
+    Json::Value root;
+    if (!reader.parse(text, root, false)) return 0;
+    AppendRecords(list, root);
+  } catch (const std::exception&) {
+    // Running out of memory ends the reading like any other error, and so
+    // does jsoncpp's refusal of a document nested too deeply; the records
+    // appended so far stay.
+  }
+  return static_cast<std::int32_t>(list.size() - before);
+}
