@@ -17,4 +17,7 @@ void* FindExport(LibraryHandle library, const char* name);
 void* FindExportByOrdinal(LibraryHandle library, int ordinal);
 bool PlatformHasOrdinals();
 
+// The file extension of this platform's own libraries (".dll", ".so").
+extern const char kNativeLibraryExtension[];
+
 }  // namespace platform

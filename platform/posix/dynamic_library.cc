@@ -18,6 +18,8 @@ void* FindExport(LibraryHandle library, const char* name) { return dlsym(library
 
 void* FindExportByOrdinal(LibraryHandle, int) { return nullptr; }
 
+const char kNativeLibraryExtension[] = ".so";
+
 bool PlatformHasOrdinals() { return false; }
 
 }  // namespace platform

@@ -19,6 +19,8 @@ void* FindExportByOrdinal(LibraryHandle library, int ordinal) {
       static_cast<HMODULE>(library), reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(ordinal))));
 }
 
+const char kNativeLibraryExtension[] = ".dll";
+
 bool PlatformHasOrdinals() { return true; }
 
 }  // namespace platform
