@@ -17,4 +17,23 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 // The stream's position as a 64-bit value; -1 when it cannot be read.
 std::int64_t StreamPosition(std::FILE* stream);
 
+// The separator this platform's own paths use ("\\" on Windows, "/" elsewhere).
+extern const char kPreferredSeparator[];
+
+// Whether something lies at `path`. kAbsent when the system reports the path,
+// its directory or its drive as not found; kUnknown, with `*error` set to the
+// system's error number, when the query failed for any other reason.
+enum class PathPresence { kPresent, kAbsent, kUnknown };
+PathPresence QueryPath(const std::string& path, int* error);
+
+// Deletes a file, or an empty directory (DeleteFileA / RemoveDirectoryA;
+// remove()). Returns 0 or the system's error number.
+int RemovePath(const std::string& path);
+
+// Moves `from` to `to`, replacing a file of that name, and copying when the
+// two lie on different volumes (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
+// MOVEFILE_COPY_ALLOWED; rename(), with a copy across devices). Returns 0 or
+// the system's error number.
+int MovePathReplacing(const std::string& from, const std::string& to);
+
 }  // namespace platform

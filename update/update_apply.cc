@@ -1,3 +1,162 @@
+// ApplyUpdates: downloads each marked file beside the installed one and swaps
+// it in through the ".new" and ".old" names.
+#include <atomic>
+#include <exception>
+#include <stdexcept>
+
+#include "log/common_log.h"
+#include "platform/file_system.h"
+#include "platform/system_error.h"
+#include "update/apply_testing.h"
 #include "update/update.h"
 
-std::int32_t ApplyUpdates(std::string, std::string, TFileInfoList) { return 0; }
+namespace {
+
+std::atomic<SwapHookForTesting> g_swapHook{nullptr};
+
+// A file-system query failed for a reason other than absence: the apply
+// stops and reports -1.
+struct QueryFailed {};
+
+bool Exists(const std::string& path) {
+  int error = 0;
+  switch (platform::QueryPath(path, &error)) {
+    case platform::PathPresence::kPresent:
+      return true;
+    case platform::PathPresence::kAbsent:
+      return false;
+    case platform::PathPresence::kUnknown:
+      break;
+  }
+  throw QueryFailed{};
+}
+
+// The system's text for an error of a file operation, without the line end
+// and final full stop that Windows puts after it.
+std::string FileErrorText(int code) {
+  std::string text = platform::SystemErrorText(code);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text.empty() ? std::string("Unknown error") : text;
+}
+
+// Puts the previous file back after its replacement could not be put in
+// place, so that the target is never left empty.
+void RestorePrevious(const std::string& oldPath, const std::string& targetPath) {
+  const int error = platform::MovePathReplacing(oldPath, targetPath);
+  if (error != 0) {
+    g_log->Write(kLogLevel, "Error restore previous file: %s\n\tfrom: %s\n\tto: %s",
+                 FileErrorText(error).c_str(), oldPath.c_str(), targetPath.c_str());
+  } else {
+    g_log->Write(kLogLevel, "Previous file restored:\n\t%s\n\tto\n\t%s", oldPath.c_str(),
+                 targetPath.c_str());
+  }
+}
+
+// Steps 3 to 12 for one marked file; true when the download was put in place.
+bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
+                   const TFileInfo& file) {
+  const std::string filePart = ExtractFileName(file.name);
+  const std::string address = url + "/" + filePart;
+  const std::string targetPath = baseDirectory + file.name;
+  const std::string newPath = targetPath + ".new";
+
+  g_log->Write(kLogLevel, "Start download file:\n\tfrom: %s\n\tto: %s", address.c_str(),
+               newPath.c_str());
+  // The download drops the address from the internet cache before it asks.
+  std::uint32_t received = 0;
+  std::string responseText;
+  const std::int32_t result = DownloadFile(&received, &responseText, address, newPath);
+  if (result != 0) {
+    const std::string message =
+        "Error updating " + newPath + " file. Error code =  " + std::to_string(result) +
+        ". Error message = " + responseText + " Try to launch terminal with administrators rights.";
+    g_log->Write(kLogLevel, "%s", message.c_str());
+    return false;
+  }
+
+  const std::string oldPath = targetPath + ".old";
+  if (Exists(oldPath)) {
+    const int error = platform::RemovePath(oldPath);
+    if (error == 0) {
+      g_log->Write(kLogLevel, "Successfuly remove old file: %s", oldPath.c_str());
+    } else {
+      g_log->Write(kLogLevel, "Error remove file: %s", FileErrorText(error).c_str());
+    }
+  }
+
+  const bool movedAside = platform::MovePathReplacing(targetPath, oldPath) == 0;
+  if (!movedAside) {
+    g_log->Write(kLogLevel, "Error rename file:\n\t%s\n\tto\n\t%s", targetPath.c_str(),
+                 oldPath.c_str());
+  } else {
+    g_log->Write(kLogLevel, "Success rename\n\t%s\n\tto\n\t%s", targetPath.c_str(),
+                 oldPath.c_str());
+  }
+
+  if (SwapHookForTesting hook = g_swapHook.load()) hook(newPath, targetPath);
+
+  bool newExists = false;
+  try {
+    newExists = Exists(newPath);
+  } catch (const QueryFailed&) {
+    if (movedAside) RestorePrevious(oldPath, targetPath);
+    throw;
+  }
+  if (!newExists) {
+    g_log->Write(kLogLevel, "Can't find file: %s", newPath.c_str());
+    if (movedAside) RestorePrevious(oldPath, targetPath);
+    return false;
+  }
+
+  g_log->Write(kLogLevel, "Prepare to rename file:\n\t%s\n\tto\n\t%s", newPath.c_str(),
+               targetPath.c_str());
+  const int error = platform::MovePathReplacing(newPath, targetPath);
+  if (error != 0) {
+    const std::string message = "Error renaming " + newPath + " file to " + targetPath +
+                                ". Error code =  " + std::to_string(error) +
+                                ". File was not updated. Try to load setup file from site";
+    g_log->Write(kLogLevel, "Error rename file:\n\t%s\n\tto\n\t%s", newPath.c_str(),
+                 targetPath.c_str());
+    g_log->Write(kLogLevel, "%s", message.c_str());
+    // The download stays under the new path for the next attempt.
+    if (movedAside) RestorePrevious(oldPath, targetPath);
+    return false;
+  }
+
+  if (Exists(oldPath)) {
+    const int removeError = platform::RemovePath(oldPath);
+    if (removeError != 0) {
+      g_log->Write(kLogLevel, "Error remove file after update: %s\n\tfile: %s",
+                   FileErrorText(removeError).c_str(), oldPath.c_str());
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetSwapHookForTesting(SwapHookForTesting hook) { g_swapHook.store(hook); }
+
+std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList files) {
+  const std::size_t separator = waitApp.find_last_of("/\\");
+  if (separator == std::string::npos) {
+    throw std::invalid_argument("no directory in the application path " + waitApp);
+  }
+  const std::string baseDirectory = waitApp.substr(0, separator);
+  g_log->Write(kLogLevel, "download save path: %s", baseDirectory.c_str());
+
+  std::int32_t updated = 0;
+  try {
+    for (const TFileInfo& file : files) {
+      if (!file.needsUpdate) continue;
+      if (UpdateOneFile(url, baseDirectory, file)) ++updated;
+    }
+  } catch (const QueryFailed&) {
+    return -1;
+  } catch (const std::exception&) {
+    // Out of memory, say: the records after this one are left alone.
+    return -1;
+  }
+  return updated;
+}

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace platform {
 
@@ -26,5 +28,91 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 std::int64_t StreamPosition(std::FILE* stream) { return ftello(stream); }
+
+const char kPreferredSeparator[] = "/";
+
+PathPresence QueryPath(const std::string& path, int* error) {
+  struct stat status;
+  if (stat(path.c_str(), &status) == 0) return PathPresence::kPresent;
+  if (errno == ENOENT || errno == ENOTDIR) return PathPresence::kAbsent;
+  *error = errno;
+  return PathPresence::kUnknown;
+}
+
+int RemovePath(const std::string& path) { return ::remove(path.c_str()) == 0 ? 0 : errno; }
+
+namespace {
+
+// Writes all of `size` bytes; false on a write error.
+bool WriteAll(int descriptor, const char* data, ssize_t size) {
+  while (size > 0) {
+    const ssize_t written = write(descriptor, data, static_cast<size_t>(size));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+// Copies the regular file `from` under a temporary name beside `to`, then
+// renames it over `to`, so that `to` is never seen half written. 0 or errno.
+int CopyAcrossDevices(const std::string& from, const std::string& to) {
+  const int source = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0) return errno;
+  struct stat status;
+  if (fstat(source, &status) != 0) {
+    const int error = errno;
+    close(source);
+    return error;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    // Only files travel between devices.
+    close(source);
+    return EXDEV;
+  }
+  std::string temporary = to + ".XXXXXX";
+  const int target = mkostemp(temporary.data(), O_CLOEXEC);
+  if (target < 0) {
+    const int error = errno;
+    close(source);
+    return error;
+  }
+  int error = 0;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t count = read(source, buffer, sizeof buffer);
+    if (count == 0) break;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    if (!WriteAll(target, buffer, count)) {
+      error = errno;
+      break;
+    }
+  }
+  if (error == 0 && fchmod(target, status.st_mode & 07777) != 0) error = errno;
+  if (error == 0 && fsync(target) != 0) error = errno;
+  if (close(target) != 0 && error == 0) error = errno;
+  close(source);
+  if (error == 0 && rename(temporary.c_str(), to.c_str()) != 0) error = errno;
+  if (error != 0) {
+    unlink(temporary.c_str());
+    return error;
+  }
+  return unlink(from.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+int MovePathReplacing(const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) == 0) return 0;
+  if (errno != EXDEV) return errno;
+  return CopyAcrossDevices(from, to);
+}
 
 }  // namespace platform

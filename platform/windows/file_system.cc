@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include <windows.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -13,5 +15,54 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 std::int64_t StreamPosition(std::FILE* stream) { return _ftelli64(stream); }
+
+const char kPreferredSeparator[] = "\\";
+
+namespace {
+
+// The errors the system gives when a path, its directory or its drive is not
+// there.
+bool IsNotFound(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_BAD_NETPATH:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+PathPresence QueryPath(const std::string& path, int* error) {
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return PathPresence::kPresent;
+  const DWORD code = GetLastError();
+  if (IsNotFound(code)) return PathPresence::kAbsent;
+  // A file the system keeps open (a paging file) is there, only unreadable.
+  if (code == ERROR_SHARING_VIOLATION) return PathPresence::kPresent;
+  *error = static_cast<int>(code);
+  return PathPresence::kUnknown;
+}
+
+int RemovePath(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const bool directory =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const BOOL removed = directory ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
+  return removed ? 0 : static_cast<int>(GetLastError());
+}
+
+int MovePathReplacing(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    return 0;
+  }
+  return static_cast<int>(GetLastError());
+}
 
 }  // namespace platform

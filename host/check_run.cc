@@ -1,0 +1,69 @@
+// XCheckForUpdates: the check run in the terminal's process and the
+// confirmation box.
+#include <exception>
+
+#include "host/host.h"
+#include "host/update_runs.h"
+#include "log/common_log.h"
+#include "platform/com.h"
+#include "platform/dialogs.h"
+
+namespace {
+
+std::int32_t CheckForUpdates(const char16_t* url, const char16_t* waitApp, const char16_t* files) {
+  g_log->Write(kLogLevel,
+               "Start check update:\n\turl = %s\n\twaitApp = %s\n\tfiles = [\n\t\t%s\n\t]",
+               WideToAnsi(url).c_str(), WideToAnsi(waitApp).c_str(), WideToAnsi(files).c_str());
+  TFileInfoList marked;
+  std::int32_t result =
+      DoCheckForUpdates(WideToAnsi(url), WideToAnsi(waitApp), WideToAnsi(files), marked);
+  g_log->Write(kLogLevel, "Result check = %d", result);
+  if (result == 1) {
+    std::string names;
+    for (const TFileInfo& file : marked) {
+      if (file.needsUpdate) names += file.name + "\n";
+    }
+    const std::string text = "Files: \n" + names + "\nDo you want to download?";
+    const int answer =
+        platform::ShowMessageBox(text, "New version of files available",
+                                 platform::kBoxOkCancel | platform::kBoxIconInformation);
+    if (answer == platform::kAnswerCancel) {
+      g_log->Write(kLogLevel, "User cancel updates");
+      result = -1;
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitApp,
+                               const std::string& files, TFileInfoList& out) {
+  platform::InitializeCom();
+  TFileInfoList list;
+  try {
+    WaitAppPath = waitApp;
+    ParseFileInfoList(list, ReplaceAll(files, "\\\"", "\""));
+  } catch (...) {
+    platform::UninitializeCom();
+    throw;
+  }
+  // The check itself runs without COM.
+  platform::UninitializeCom();
+  if (!CheckUpdates(list, url)) return 0;
+  out = list;
+  return 1;
+}
+
+KORVAN_API std::int32_t KORVAN_CALL XCheckForUpdates(const char16_t* url, const char16_t* waitApp,
+                                                     const char16_t* files) {
+  // No exception may reach the terminal.
+  try {
+    return CheckForUpdates(url, waitApp, files);
+  } catch (const std::exception& error) {
+    g_log->Write(kLogLevel, "Error when perform update: %s", error.what());
+  } catch (...) {
+    g_log->Write(kLogLevel, "Error when perform update: %s", "unknown exception");
+  }
+  return 0;
+}

@@ -1,0 +1,7 @@
+namespace platform {
+
+// No COM here.
+void InitializeSystemCom() {}
+void UninitializeSystemCom() {}
+
+}  // namespace platform
