@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh || exit 1
 export WINEDEBUG=-all
+# Message boxes must never wait for a person during tests.
+unset DISPLAY WAYLAND_DISPLAY
 
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan win32 win64)
