@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# A whole update on loopback, the way a vendor's users meet it: nginx serves a
+# release, a stand-in terminal loads the updater library, checks, confirms and
+# lets the companion swap the files in place. Runs the Linux build and the
+# 32-bit Windows DLL under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+export WINEDEBUG=-all
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(linux win32)
+for preset in "${presets[@]}"; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
+done
+
+demo=$root/build/demo
+port=18090
+rm -rf "$demo" && mkdir -p "$demo/release" "$demo/nginx"
+
+# The release a vendor publishes: the manifest and the files beside it.
+cat >"$demo/release/updateinfo.txt" <<'JSON'
+{
+  // release 2026-12
+  "Files": [
+    {"name": "MyExpert.ex4", "version": 1, "release": 2, "build": 0},
+    {"name": "MyIndicator.ex4", "version": 2, "release": 0, "build": 0},
+    {"name": "Settings.set", "version": 1, "release": 0, "build": 0}
+  ]
+}
+JSON
+echo "MyExpert 1.2.0" >"$demo/release/MyExpert.ex4"
+echo "MyIndicator 2.0.0" >"$demo/release/MyIndicator.ex4"
+echo "Settings 1.0.0" >"$demo/release/Settings.set"
+
+cat >"$demo/nginx/nginx.conf" <<CONF
+daemon off;
+pid $demo/nginx/nginx.pid;
+error_log $demo/nginx/error.log;
+events {}
+http {
+  access_log $demo/nginx/access.log;
+  client_body_temp_path $demo/nginx;
+  proxy_temp_path $demo/nginx;
+  fastcgi_temp_path $demo/nginx;
+  uwsgi_temp_path $demo/nginx;
+  scgi_temp_path $demo/nginx;
+  server {
+    listen 127.0.0.1:$port;
+    root $demo/release;
+  }
+}
+CONF
+/usr/sbin/nginx -c "$demo/nginx/nginx.conf" -p "$demo/nginx" &
+nginx_pid=$!
+trap 'kill $nginx_pid 2>/dev/null; wait $nginx_pid 2>/dev/null || true' EXIT
+for _ in $(seq 50); do curl -fs "http://127.0.0.1:$port/updateinfo.txt" >/dev/null && break; sleep 0.1; done
+
+files='[{"name":"/MQL4/Experts/MyExpert.ex4","version":1,"release":1,"build":0},{"name":"/MQL4/Indicators/MyIndicator.ex4","version":1,"release":0,"build":5},{"name":"/MQL4/Presets/Settings.set","version":1,"release":0,"build":0}]'
+files="{\"Files\":$files}"
+
+run() {  # preset
+  local preset=$1 terminal=$demo/terminal-$1 bin=$root/build/$1/bin
+  mkdir -p "$terminal/MQL4/Libraries" "$terminal/MQL4/Experts" "$terminal/MQL4/Indicators" "$terminal/MQL4/Presets"
+  echo "MyExpert 1.1.0" >"$terminal/MQL4/Experts/MyExpert.ex4"
+  echo "MyIndicator 1.0.5" >"$terminal/MQL4/Indicators/MyIndicator.ex4"
+  echo "Settings 1.0.0" >"$terminal/MQL4/Presets/Settings.set"
+  local runner=() app=$terminal/terminal libs=$terminal/MQL4/Libraries
+  if [[ $preset == win* ]]; then
+    cp "$bin/Korvan.Tools.Updater.dll" "$bin/KorvanUpdater.exe" "$libs/"
+    runner=(wine "$bin/KorvanDemoTerminal.exe")
+    app=$(winepath -w "$terminal/terminal.exe" 2>/dev/null)
+    libs=$(winepath -w "$libs" 2>/dev/null)
+  else
+    cp "$bin/libKorvan.Tools.Updater.so" "$bin/KorvanUpdater" "$libs/"
+    runner=("$bin/KorvanDemoTerminal")
+  fi
+  echo "== $preset: terminal in $terminal"
+  "${runner[@]}" "$libs" "http://127.0.0.1:$port" "$app" "$files" </dev/null
+  echo "-- installed files now:"
+  for f in Experts/MyExpert.ex4 Indicators/MyIndicator.ex4 Presets/Settings.set; do
+    printf '   %-28s %s\n' "$f" "$(tr -d '\r' <"$terminal/MQL4/$f")"
+  done
+  echo "-- log ($terminal/KorvanUpdaterLog.log):"
+  tr -d '\r' <"$terminal/KorvanUpdaterLog.log" | sed 's/^/   /'
+  cmp -s "$terminal/MQL4/Experts/MyExpert.ex4" "$demo/release/MyExpert.ex4"
+  cmp -s "$terminal/MQL4/Indicators/MyIndicator.ex4" "$demo/release/MyIndicator.ex4"
+}
+
+for preset in "${presets[@]}"; do run "$preset"; done
+echo "demo: every installation holds the new release"
