@@ -1,3 +1,101 @@
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "log/common_log.h"
+#include "platform/dialogs.h"
+#include "platform/system_error.h"
+#include "platform/temp_files.h"
 #include "update/update.h"
 
-bool CheckUpdates(TFileInfoList&, std::string) { return false; }
+namespace {
+
+const char kBoxCaption[] = "Updater Files";
+constexpr unsigned kBoxStyle = platform::kBoxOk | platform::kBoxIconWarning;
+
+// Makes sure the temporary directory exists; a missing folder above it is
+// shown to the user, who may be able to help, and the check goes on.
+void PrepareTemporaryDirectory(const std::string& directory, ICommonLog* log) {
+  const int error = platform::MakeDirectory(directory);
+  if (error == 0) return;
+  if (error == platform::kErrorPathNotFound) {
+    platform::ShowMessageBox("Path " + directory + " not exists", kBoxCaption, kBoxStyle);
+  } else if (log != nullptr) {
+    log->Write(kLogLevel, "Create directory: %s, already exist", directory.c_str());
+  }
+}
+
+std::string DownloadFailureText(std::int32_t result, std::int32_t last_error,
+                                const std::string& response_text) {
+  std::string text = "Error downloading updateinfo. Try to update latter. Error code: ";
+  text += std::to_string(result);
+  text += " (";
+  text += GetErrorText(result);
+  text += ") Last err: ";
+  text += std::to_string(last_error);
+  text += " (";
+  text += GetErrorText(last_error);
+  text += ") Err message = ";
+  text += response_text;
+  return text;
+}
+
+void RemoveManifest(const std::string& path) {
+  // An empty path means no file was made.
+  if (!path.empty()) platform::RemoveFile(path);
+}
+
+}  // namespace
+
+bool CheckUpdates(TFileInfoList& localFiles, std::string url) {
+  const std::shared_ptr<ICommonLog> log = g_log;
+
+  const std::string directory = platform::TemporaryDirectory();
+  PrepareTemporaryDirectory(directory, log.get());
+  // When no file can be made the path stays empty and the download fails.
+  const std::string manifest_path = platform::CreateTemporaryFile(directory, "upd");
+  // The separator is always added, also after an address that ends in one.
+  const std::string manifest_url = url + "/" + "updateinfo.txt";
+
+  std::uint32_t received = 0;
+  std::string response_text;
+  const std::int32_t result = DownloadFile(&received, &response_text, manifest_url, manifest_path);
+  if (result != 0) {
+    const std::int32_t last_error = platform::LastError();
+    platform::ShowMessageBox(DownloadFailureText(result, last_error, response_text), kBoxCaption,
+                             kBoxStyle);
+    RemoveManifest(manifest_path);
+    return false;
+  }
+
+  const std::string manifest = ReadTextFile(manifest_path);
+  RemoveManifest(manifest_path);
+  TFileInfoList server_files;
+  ParseFileInfoList(server_files, manifest);
+
+  if (log) log->Write(kLogLevel, "Check versions of local files...");
+  bool any_newer = false;
+  for (TFileInfo& local : localFiles) {
+    GetLocalFileVersion(local);
+    local.needsUpdate = false;
+    const std::string base_name = ExtractFileName(local.name);
+    if (log) {
+      log->Write(kLogLevel, "Check local file %s v%d.%d.%d...", base_name.c_str(), local.version,
+                 local.release, local.build);
+    }
+    // Every entry of that name is logged and compared: a later one may be the
+    // newer.
+    for (const TFileInfo& server : server_files) {
+      if (server.name != base_name) continue;
+      if (log) {
+        log->Write(kLogLevel, "Server file version %s v%d.%d.%d", server.name.c_str(),
+                   server.version, server.release, server.build);
+      }
+      if (IsNewerVersion(server, local)) {
+        local.needsUpdate = true;
+        any_newer = true;
+      }
+    }
+  }
+  return any_newer;
+}
