@@ -8,6 +8,12 @@ if(KORVAN_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+option(KORVAN_FUZZ "Build the fuzz targets with libFuzzer (clang)" OFF)
+if(KORVAN_FUZZ)
+  # Coverage for the library code the fuzz targets drive, not just the targets.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(NOT WIN32)
   # Only the exports the host calls leave the shared library.
   set(CMAKE_CXX_VISIBILITY_PRESET hidden)
