@@ -35,9 +35,20 @@ extern std::string WaitAppPath;
 std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text);
 
 // Downloads `url` into the file `path`. Returns 0 when the file holds the
-// complete body, otherwise a nonzero error code (see GetErrorText).
-// `responseText` receives the server's answer when the address could not be
-// opened or answered with an error status.
+// complete body of a 2xx answer; otherwise a nonzero code, also left as the
+// thread's last error, that GetErrorText turns into text:
+//   Windows: the system's error numbers (3 path not found, 5 access denied,
+//     112 disk full, ...) and WinINet's 12000-12199 (12029 cannot connect,
+//     12007 name not resolved, ...);
+//   POSIX: errno values (below 4096) for the file, and 10000 + curl's
+//     CURLcode for the transfer (10007 cannot connect, 10018 partial file,
+//     10060 certificate not trusted, ...);
+//   both: 0x20000000 + the HTTP status for an answer outside 2xx (404 gives
+//     536871316), 0x20001000 for a body shorter than its Content-Length.
+// An existing file is untouched until a 2xx answer has arrived; a failure
+// after that removes the file rather than leave part of it. `responseText`
+// receives the status line of an answer outside 2xx, or the platform's text
+// when the address could not be opened; otherwise it is left as it was.
 std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
                           const std::string& url, const std::string& path);
 // The text for an error code of DownloadFile or of the system; "Unknown

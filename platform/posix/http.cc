@@ -1,0 +1,189 @@
+#include "platform/http.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+namespace platform {
+namespace {
+
+// curl's own codes are offset so that they never read as errno values, which
+// stay below 4096.
+constexpr std::int32_t kCurlErrorBase = 10000;
+constexpr std::int32_t kCurlErrorLast = kCurlErrorBase + 999;
+
+constexpr char kAgent[] = "KorvanUpdater";
+// Like WinINet's defaults: give up on a connection that cannot be made, or
+// that stops delivering, after a minute.
+constexpr long kTimeoutSeconds = 60;
+constexpr long kMaxRedirects = 20;
+constexpr long kReceiveBufferSize = 64 * 1024;
+
+struct Transfer {
+  CURL* curl = nullptr;
+  const std::string* path = nullptr;
+  int file = -1;
+  int fileError = 0;  // errno of a failed create, write or close
+  long refusedStatus = 0;
+  std::uint64_t total = 0;
+  std::string statusLine;  // of the latest answer, redirects included
+};
+
+bool IsSuccess(long status) { return status >= 200 && status <= 299; }
+
+// The destination is created, or emptied, only once a 2xx answer is here.
+bool CreateDestination(Transfer& transfer) {
+  transfer.file = open(transfer.path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (transfer.file >= 0) return true;
+  transfer.fileError = errno;
+  return false;
+}
+
+bool WriteAll(Transfer& transfer, const char* data, size_t length) {
+  while (length > 0) {
+    const ssize_t written = write(transfer.file, data, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      transfer.fileError = written < 0 ? errno : ENOSPC;
+      return false;
+    }
+    data += written;
+    length -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+size_t OnHeader(char* data, size_t size, size_t count, void* context) {
+  Transfer& transfer = *static_cast<Transfer*>(context);
+  const size_t length = size * count;
+  if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+    transfer.statusLine.assign(data, length);
+    while (!transfer.statusLine.empty() &&
+           (transfer.statusLine.back() == '\r' || transfer.statusLine.back() == '\n')) {
+      transfer.statusLine.pop_back();
+    }
+  }
+  return length;
+}
+
+// Returning less than `length` makes curl end the transfer.
+size_t OnBody(char* data, size_t size, size_t count, void* context) {
+  Transfer& transfer = *static_cast<Transfer*>(context);
+  const size_t length = size * count;
+  if (transfer.file < 0) {
+    long status = 0;
+    curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
+    if (!IsSuccess(status)) {
+      transfer.refusedStatus = status;
+      return 0;
+    }
+    if (!CreateDestination(transfer)) return 0;
+  }
+  if (!WriteAll(transfer, data, length)) return 0;
+  transfer.total += length;
+  return length;
+}
+
+std::int32_t Failure(std::int32_t code) {
+  errno = code;
+  return code;
+}
+
+std::int32_t StatusFailure(long status) {
+  return kHttpStatusErrorBase + static_cast<std::int32_t>(std::clamp(status, 0L, 999L));
+}
+
+void Configure(CURL* curl, const std::string& url, Transfer* transfer, char* errorText) {
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, kAgent);
+  // A direct connection, whatever the environment's proxy variables say.
+  curl_easy_setopt(curl, CURLOPT_PROXY, "");
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kTimeoutSeconds);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kTimeoutSeconds);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+  // The host's threads must not see signals from name resolution.
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, transfer);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, transfer);
+}
+
+// Runs the transfer; 0 when the destination holds the complete body.
+std::int32_t Run(CURL* curl, const std::string& url, Transfer& transfer,
+                 std::string* responseText) {
+  char errorText[CURL_ERROR_SIZE] = {};
+  Configure(curl, url, &transfer, errorText);
+  const CURLcode code = curl_easy_perform(curl);
+
+  if (transfer.fileError != 0) return transfer.fileError;
+  if (transfer.refusedStatus != 0) {
+    *responseText = transfer.statusLine;
+    return StatusFailure(transfer.refusedStatus);
+  }
+  if (code != CURLE_OK) {
+    *responseText = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+    return kCurlErrorBase + static_cast<std::int32_t>(code);
+  }
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  if (!IsSuccess(status)) {
+    *responseText = transfer.statusLine;
+    return StatusFailure(status);
+  }
+  // An empty body never reached OnBody.
+  if (transfer.file < 0 && !CreateDestination(transfer)) return transfer.fileError;
+  curl_off_t announced = -1;
+  curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+  if (announced >= 0 && transfer.total != static_cast<std::uint64_t>(announced)) {
+    return kIncompleteBodyError;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
+                               std::uint32_t* received, std::string* responseText) {
+  *received = 0;
+  static std::once_flag curl_ready;
+  std::call_once(curl_ready, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  CURL* curl = curl_easy_init();
+  if (curl == nullptr) return Failure(kCurlErrorBase + CURLE_FAILED_INIT);
+
+  Transfer transfer;
+  transfer.curl = curl;
+  transfer.path = &path;
+  std::int32_t result = Run(curl, url, transfer, responseText);
+  curl_easy_cleanup(curl);
+
+  if (transfer.file >= 0) {
+    if (close(transfer.file) != 0 && result == 0) result = errno;
+    // What was written of a failed transfer is no file: the caller would only
+    // have to tell it from a complete one.
+    if (result != 0) unlink(path.c_str());
+  }
+  if (result != 0) return Failure(result);
+  *received = static_cast<std::uint32_t>(transfer.total);
+  return 0;
+}
+
+std::string InternetErrorText(std::int32_t code) {
+  if (code < kCurlErrorBase || code > kCurlErrorLast) return std::string();
+  return curl_easy_strerror(static_cast<CURLcode>(code - kCurlErrorBase));
+}
+
+}  // namespace platform

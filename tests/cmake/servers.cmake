@@ -1,0 +1,22 @@
+# The HTTP servers the download tests talk to, on loopback: nginx for static
+# files from ${CMAKE_BINARY_DIR}/www and a controllable server of the tests'
+# own. One fixture starts both before the tests and stops them afterwards.
+find_program(KORVAN_NGINX nginx PATHS /usr/sbin /sbin REQUIRED)
+# The system's interpreter: the servers use its standard library alone.
+find_program(KORVAN_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(NOT KORVAN_PYTHON3)
+  find_program(KORVAN_PYTHON3 python3 REQUIRED)
+endif()
+
+set(korvan_servers_script ${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py)
+set(korvan_servers_state ${CMAKE_BINARY_DIR}/test-servers)
+
+add_test(NAME korvan_servers_start
+  COMMAND ${KORVAN_PYTHON3} ${korvan_servers_script} start
+    --state ${korvan_servers_state} --www ${CMAKE_BINARY_DIR}/www
+    --nginx-port ${KORVAN_NGINX_PORT} --control-port ${KORVAN_CONTROL_PORT}
+    --nginx ${KORVAN_NGINX})
+add_test(NAME korvan_servers_stop
+  COMMAND ${KORVAN_PYTHON3} ${korvan_servers_script} stop --state ${korvan_servers_state})
+set_tests_properties(korvan_servers_start PROPERTIES FIXTURES_SETUP korvan_servers TIMEOUT 60)
+set_tests_properties(korvan_servers_stop PROPERTIES FIXTURES_CLEANUP korvan_servers TIMEOUT 60)
