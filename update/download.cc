@@ -2,7 +2,7 @@
 // use around it.
 #include <cstdio>
 #include <cstring>
-#include <new>
+#include <exception>
 #include <vector>
 
 #include "platform/http.h"
@@ -46,8 +46,9 @@ std::string ReadTextFile(const std::string& path) {
         text.assign(buffer.data(), std::strlen(buffer.data()));
       }
     }
-  } catch (const std::bad_alloc&) {
-    // A file too large to hold reads as a failure, like any other.
+  } catch (const std::exception&) {
+    // A size too large to hold (a directory reports one) reads as a failure,
+    // like any other.
     text.clear();
   }
   std::fclose(file);

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +29,7 @@ struct Transfer {
   CURL* curl = nullptr;
   const std::string* path = nullptr;
   int file = -1;
+  bool regularFile = false;
   int fileError = 0;  // errno of a failed create, write or close
   long refusedStatus = 0;
   std::uint64_t total = 0;
@@ -39,9 +41,13 @@ bool IsSuccess(long status) { return status >= 200 && status <= 299; }
 // The destination is created, or emptied, only once a 2xx answer is here.
 bool CreateDestination(Transfer& transfer) {
   transfer.file = open(transfer.path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (transfer.file >= 0) return true;
-  transfer.fileError = errno;
-  return false;
+  if (transfer.file < 0) {
+    transfer.fileError = errno;
+    return false;
+  }
+  struct stat status;
+  transfer.regularFile = fstat(transfer.file, &status) == 0 && S_ISREG(status.st_mode);
+  return true;
 }
 
 bool WriteAll(Transfer& transfer, const char* data, size_t length) {
@@ -174,7 +180,8 @@ std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
     if (close(transfer.file) != 0 && result == 0) result = errno;
     // What was written of a failed transfer is no file: the caller would only
     // have to tell it from a complete one.
-    if (result != 0) unlink(path.c_str());
+    // A device or pipe given as the destination is no such file.
+    if (result != 0 && transfer.regularFile) unlink(path.c_str());
   }
   if (result != 0) return Failure(result);
   *received = static_cast<std::uint32_t>(transfer.total);

@@ -139,6 +139,8 @@ std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
     return Failure(error);
   }
 
+  // A device given as the destination is no file to remove.
+  const bool regularFile = GetFileType(file) == FILE_TYPE_DISK;
   unsigned long long total = 0;
   error = CopyBody(request, file, &total);
   // A connection that drops may end like a complete body; only the
@@ -150,7 +152,7 @@ std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
   if (!CloseHandle(file) && error == 0) error = LastErrorOr(ERROR_WRITE_FAULT);
   // What was written of a failed transfer is no file either; the caller
   // would only have to tell it from a complete one.
-  if (error != 0) DeleteFileA(path.c_str());
+  if (error != 0 && regularFile) DeleteFileA(path.c_str());
   InternetCloseHandle(request);
   InternetCloseHandle(internet);
   if (error != 0) return Failure(error);

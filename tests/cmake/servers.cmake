@@ -20,3 +20,13 @@ add_test(NAME korvan_servers_stop
   COMMAND ${KORVAN_PYTHON3} ${korvan_servers_script} stop --state ${korvan_servers_state})
 set_tests_properties(korvan_servers_start PROPERTIES FIXTURES_SETUP korvan_servers TIMEOUT 60)
 set_tests_properties(korvan_servers_stop PROPERTIES FIXTURES_CLEANUP korvan_servers TIMEOUT 60)
+
+# Proxy variables in the environment must not divert a download: it always
+# goes straight to the server.
+set(dead_proxy http://127.0.0.1:1)
+add_test(NAME download_ignores_proxy_environment
+  COMMAND korvan_tests
+    --gtest_filter=DownloadFileTest.StaticFilesArriveByteForByte:DownloadFileTest.RedirectsAreFollowed)
+set_tests_properties(download_ignores_proxy_environment PROPERTIES
+  ENVIRONMENT "${KORVAN_TEST_ENVIRONMENT};http_proxy=${dead_proxy};HTTP_PROXY=${dead_proxy};https_proxy=${dead_proxy};HTTPS_PROXY=${dead_proxy};all_proxy=${dead_proxy};ALL_PROXY=${dead_proxy};no_proxy=;NO_PROXY="
+  FIXTURES_REQUIRED korvan_servers)

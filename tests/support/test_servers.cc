@@ -1,0 +1,56 @@
+#include "tests/support/test_servers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "tests/support/test_support.h"
+
+namespace test {
+namespace {
+
+std::string LoopbackBase(const char* port_variable) {
+  const std::string port = Environment(port_variable);
+  EXPECT_FALSE(port.empty()) << port_variable << " is not set: run the tests through ctest";
+  return "http://127.0.0.1:" + port;
+}
+
+}  // namespace
+
+std::string NginxBase() { return LoopbackBase("KORVAN_TEST_NGINX_PORT"); }
+std::string ControlBase() { return LoopbackBase("KORVAN_TEST_CONTROL_PORT"); }
+
+std::string ServedFilePath(const std::string& name) {
+  const std::string folder = Environment("KORVAN_TEST_WWW");
+  EXPECT_FALSE(folder.empty()) << "KORVAN_TEST_WWW is not set: run the tests through ctest";
+  // Under Wine the build tree's Linux path lies on drive Z:.
+  const std::string artifacts = ArtifactDirectory();
+  const bool drive_letters = artifacts.size() > 1 && artifacts[1] == ':';
+  return (drive_letters && !folder.empty() && folder[0] == '/' ? "Z:" : "") + folder + "/" + name;
+}
+
+ServedFile::ServedFile(const std::string& name, const std::string& content) : name_(name) {
+  WriteFile(ServedFilePath(name_), content);
+  EXPECT_EQ(ReadFile(ServedFilePath(name_)).size(), content.size()) << ServedFilePath(name_);
+}
+
+ServedFile::~ServedFile() { std::remove(ServedFilePath(name_).c_str()); }
+
+std::string PatternBytes(std::size_t length) {
+  constexpr std::size_t kPeriod = 65521;
+  std::string bytes(length, '\0');
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned long long j = i % kPeriod;
+    bytes[i] = static_cast<char>((j * j * 7 + j * 13 + 5) % 251);
+  }
+  return bytes;
+}
+
+std::string UniqueName(const std::string& suffix) {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name()
+                                     : std::string("test");
+  return name + "-" + suffix;
+}
+
+}  // namespace test

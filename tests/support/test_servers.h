@@ -1,0 +1,39 @@
+// The loopback HTTP servers that ctest starts for the tests: nginx serving
+// static files from a folder, and the control server whose answers the path
+// chooses (tests/servers/control_server.py).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace test {
+
+// "http://127.0.0.1:<port>" of each server.
+std::string NginxBase();
+std::string ControlBase();
+
+// The path, in this process's spelling, of a file that nginx serves as
+// NginxBase() + "/" + name.
+std::string ServedFilePath(const std::string& name);
+
+// A file placed in nginx's folder for the lifetime of the object.
+class ServedFile {
+ public:
+  ServedFile(const std::string& name, const std::string& content);
+  ~ServedFile();
+  ServedFile(const ServedFile&) = delete;
+  ServedFile& operator=(const ServedFile&) = delete;
+
+  std::string url() const { return NginxBase() + "/" + name_; }
+
+ private:
+  std::string name_;
+};
+
+// `length` bytes of the control server's pattern, from its first byte.
+std::string PatternBytes(std::size_t length);
+
+// A name unique to the running test, for files shared with the servers.
+std::string UniqueName(const std::string& suffix);
+
+}  // namespace test
