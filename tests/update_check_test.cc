@@ -1,0 +1,425 @@
+// The update check against a real HTTP server on loopback: the manifest
+// fetched into a temporary file, local libraries probed, records marked, and
+// exactly the log lines and boxes a user and a support engineer see.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/dynamic_library.h"
+#include "platform/temp_files.h"
+#include "tests/support/test_servers.h"
+#include "tests/support/test_support.h"
+#include "update/update.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Box {
+  std::string text;
+  std::string caption;
+  unsigned style;
+};
+
+std::vector<Box>& Boxes() {
+  static std::vector<Box> boxes;
+  return boxes;
+}
+
+int RecordBox(const std::string& text, const std::string& caption, unsigned style) {
+  Boxes().push_back({text, caption, style});
+  return platform::kAnswerOk;
+}
+
+// A folder of the loopback web server's files, gone with the object.
+class ServedFolder {
+ public:
+  ServedFolder() : name_(test::UniqueName("server")), path_(test::ServedFilePath(name_)) {
+    fs::create_directories(path_);
+  }
+  ~ServedFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  ServedFolder(const ServedFolder&) = delete;
+  ServedFolder& operator=(const ServedFolder&) = delete;
+
+  const std::string& name() const { return name_; }
+  std::string url() const { return test::NginxBase() + "/" + name_; }
+  void Put(const std::string& file, const std::string& content) const {
+    test::WriteFile((path_ / file).string(), content);
+  }
+
+ private:
+  std::string name_;
+  fs::path path_;
+};
+
+// The request lines nginx has logged so far.
+std::string NginxAccessLog() {
+  return test::ReadFile(test::ServedFilePath("../test-servers/nginx-access.log"));
+}
+
+// One manifest entry.
+std::string Entry(const std::string& name, int version, int release, int build) {
+  return R"({"name": ")" + name + R"(", "version": )" + std::to_string(version) +
+         R"(, "release": )" + std::to_string(release) + R"(, "build": )" + std::to_string(build) +
+         "}";
+}
+
+std::string Manifest(const std::vector<std::string>& entries) {
+  std::string files;
+  for (const std::string& entry : entries) files += (files.empty() ? "" : ", ") + entry;
+  return R"({"Files": [)" + files + "]}";
+}
+
+TFileInfo Local(const std::string& name, int version, int release, int build) {
+  TFileInfo file;
+  file.name = name;
+  file.version = version;
+  file.release = release;
+  file.build = build;
+  return file;
+}
+
+std::vector<std::string> FilesIn(const std::string& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// Every check runs with its own temporary directory, its own log, its own
+// folder of local files and its own folder on the server; message boxes are
+// recorded and answered with OK.
+class UpdateCheck : public ::testing::Test {
+ protected:
+  UpdateCheck()
+      : saved_wait_app_path_(WaitAppPath),
+        temporary_directory_((fs::path(temp_.path()) / "").string()) {
+    Boxes().clear();
+    platform::SetMessageBoxHandlerForTesting(&RecordBox);
+    platform::SetTemporaryDirectoryForTesting(temporary_directory_);
+    WaitAppPath = (fs::path(app_.path()) / "terminal.exe").string();
+  }
+  ~UpdateCheck() override {
+    platform::SetMessageBoxHandlerForTesting(nullptr);
+    platform::SetTemporaryDirectoryForTesting("");
+    WaitAppPath = saved_wait_app_path_;
+  }
+
+  // Puts the test library `fixture` at `name` below the local folder.
+  void InstallLibrary(const std::string& fixture, const std::string& name) const {
+    const fs::path path = fs::path(app_.path()) / fs::path(name).relative_path();
+    fs::create_directories(path.parent_path());
+    fs::copy_file(
+        fs::path(test::ArtifactDirectory()) / (fixture + platform::kNativeLibraryExtension), path,
+        fs::copy_options::overwrite_existing);
+  }
+
+  std::string DirectoryLine() const {
+    return "Create directory: " + temporary_directory_ + ", already exist";
+  }
+
+  test::ScopedTestLog log_;
+  test::ScratchDirectory temp_;
+  test::ScratchDirectory app_;
+  ServedFolder server_;
+
+ private:
+  std::string saved_wait_app_path_;
+
+ protected:
+  const std::string temporary_directory_;
+};
+
+TEST_F(UpdateCheck, NormalCallWritesFourLinesAndLeavesNoFileBehind) {
+  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 1, 2, 4)}));
+  TFileInfoList files = {Local("/MQL4/Libraries/a.dll", 1, 2, 3)};
+
+  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+
+  EXPECT_TRUE(files[0].needsUpdate);
+  EXPECT_EQ(log_.Messages(),
+            (std::vector<std::string>{DirectoryLine(), "Check versions of local files...",
+                                      "Check local file a.dll v1.2.3...",
+                                      "Server file version a.dll v1.2.4"}));
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(FilesIn(temp_.path()).empty());
+}
+
+TEST_F(UpdateCheck, SlashIsInsertedEvenAfterOneThatEndsTheAddress) {
+  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 2, 0, 0)}));
+  TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
+
+  // The server takes "//" for "/": the same manifest answers.
+  EXPECT_TRUE(CheckUpdates(files, server_.url() + "/"));
+
+  EXPECT_TRUE(files[0].needsUpdate);
+  const std::string request = "\"GET /" + server_.name() + "//updateinfo.txt HTTP/1.1\"";
+  EXPECT_NE(NginxAccessLog().find(request), std::string::npos) << request;
+}
+
+TEST_F(UpdateCheck, ProbedVersionIsTheOneCompared) {
+  // The host lists 9.9.9; the library itself says 4.5.1, which the server's
+  // 4.5.2 beats.
+  InstallLibrary("version_both", "/MQL4/Libraries/tools.dll");
+  server_.Put("updateinfo.txt", Manifest({Entry("tools.dll", 4, 5, 2)}));
+  TFileInfoList files = {Local("/MQL4/Libraries/tools.dll", 9, 9, 9)};
+
+  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+
+  EXPECT_TRUE(files[0].needsUpdate);
+  EXPECT_EQ(VersionText(files[0]), "v4.5.1");
+  const auto messages = log_.Messages();
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[2], "Check local file tools.dll v4.5.1...");
+}
+
+TEST_F(UpdateCheck, BaseNameIsThePartAfterTheLastSlashWithCaseCounting) {
+  server_.Put("updateinfo.txt",
+              Manifest({Entry("A.dll", 5, 0, 0), Entry("a.dll", 2, 0, 0), Entry("b.dll", 5, 0, 0),
+                        Entry("MQL4\\\\Libraries\\\\c.dll", 5, 0, 0), Entry("c.dll", 6, 0, 0),
+                        Entry("d.DLL", 5, 0, 0)}));
+  TFileInfoList files = {Local("/MQL4/Libraries/a.dll", 1, 0, 0),
+                         Local("/MQL4\\Libraries\\b.dll", 1, 0, 0),
+                         Local("MQL4\\Libraries\\c.dll", 1, 0, 0), Local("/d.dll", 1, 0, 0)};
+
+  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+
+  EXPECT_TRUE(files[0].needsUpdate);   // "a.dll" matched, "A.dll" did not
+  EXPECT_FALSE(files[1].needsUpdate);  // its base name is "MQL4\Libraries\b.dll"
+  EXPECT_TRUE(files[2].needsUpdate);   // only the whole name matched
+  EXPECT_FALSE(files[3].needsUpdate);  // "d.DLL" is another name
+  EXPECT_EQ(
+      log_.Messages(),
+      (std::vector<std::string>{
+          DirectoryLine(), "Check versions of local files...", "Check local file a.dll v1.0.0...",
+          "Server file version a.dll v2.0.0", "Check local file MQL4\\Libraries\\b.dll v1.0.0...",
+          "Check local file MQL4\\Libraries\\c.dll v1.0.0...",
+          "Server file version MQL4\\Libraries\\c.dll v5.0.0",
+          "Check local file d.dll v1.0.0..."}));
+}
+
+TEST_F(UpdateCheck, OnlyAStrictlyGreaterTripleMarks) {
+  struct Case {
+    int local[3];
+    int server[3];
+    bool marked;
+  };
+  const std::vector<Case> cases = {
+      {{1, 2, 3}, {1, 2, 4}, true},
+      {{1, 3, 0}, {1, 2, 9}, false},
+      {{2, 0, 0}, {1, 9, 9}, false},
+      {{1, 2, 3}, {1, 2, 3}, false},
+      {{1, 2, 3}, {2, 0, 0}, true},
+      {{1, 2, 3}, {1, 3, 0}, true},
+      {{1, 0, -1}, {1, 0, 0}, true},
+      {{-1, 5, 5}, {0, 0, 0}, true},
+      {{0, 0, 0}, {-1, 9, 9}, false},
+      {{0, 0, 0}, {0, 0, 1}, true},
+      {{2147483647, 0, 0}, {-2147483647 - 1, 0, 0}, false},
+  };
+  std::vector<std::string> entries;
+  TFileInfoList files;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string name = "f" + std::to_string(i) + ".dll";
+    const Case& c = cases[i];
+    entries.push_back(Entry(name, c.server[0], c.server[1], c.server[2]));
+    files.push_back(Local("/" + name, c.local[0], c.local[1], c.local[2]));
+  }
+  server_.Put("updateinfo.txt", Manifest(entries));
+
+  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(files[i].needsUpdate, cases[i].marked)
+        << VersionText(files[i]) << " against server entry " << entries[i];
+  }
+}
+
+TEST_F(UpdateCheck, EveryEntryOfANameIsLoggedAndAnyNewerOneMarks) {
+  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 1, 0, 0), Entry("b.dll", 3, 0, 0),
+                                          Entry("a.dll", 3, 0, 0), Entry("b.dll", 1, 0, 0)}));
+  TFileInfoList files = {Local("/a.dll", 2, 0, 0), Local("/b.dll", 2, 0, 0)};
+
+  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+
+  EXPECT_TRUE(files[0].needsUpdate);  // by the second entry
+  EXPECT_TRUE(files[1].needsUpdate);  // by the first, kept through the second
+  EXPECT_EQ(log_.Messages(),
+            (std::vector<std::string>{
+                DirectoryLine(), "Check versions of local files...",
+                "Check local file a.dll v2.0.0...", "Server file version a.dll v1.0.0",
+                "Server file version a.dll v3.0.0", "Check local file b.dll v2.0.0...",
+                "Server file version b.dll v3.0.0", "Server file version b.dll v1.0.0"}));
+}
+
+TEST_F(UpdateCheck, FilesThatCannotTellKeepTheListedVersion) {
+  // Missing, not a library, or a library without version functions: the
+  // host's triple stands, 0.0.0 where the host gave none.
+  InstallLibrary("version_none", "/none.dll");
+  test::WriteFile(app_.File("script.ex4"), "not a library");
+  server_.Put("updateinfo.txt",
+              Manifest({Entry("missing.dll", 0, 0, 1), Entry("none.dll", 1, 0, 0),
+                        Entry("script.ex4", 0, 0, 0), Entry("unlisted.dll", 1, 0, 0)}));
+  TFileInfoList files = {Local("/missing.dll", 0, 0, 0), Local("/none.dll", 1, 0, 0),
+                         Local("/script.ex4", 0, 0, 0), Local("/other.dll", 0, 0, 0)};
+
+  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+
+  EXPECT_TRUE(files[0].needsUpdate);
+  EXPECT_FALSE(files[1].needsUpdate);
+  EXPECT_FALSE(files[2].needsUpdate);
+  EXPECT_FALSE(files[3].needsUpdate);  // not on the server: no line, no mark
+  const auto messages = log_.Messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "Check local file other.dll v0.0.0..."),
+            1);
+  for (const std::string& line : messages) EXPECT_EQ(line.find("unlisted"), std::string::npos);
+}
+
+TEST_F(UpdateCheck, EveryRecordIsSetByASuccessfulCall) {
+  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 1, 0, 0)}));
+  TFileInfoList files = {Local("/a.dll", 1, 0, 0), Local("/b.dll", 1, 0, 0)};
+  files[0].needsUpdate = true;
+  files[1].needsUpdate = true;
+
+  EXPECT_FALSE(CheckUpdates(files, server_.url()));
+
+  EXPECT_FALSE(files[0].needsUpdate);
+  EXPECT_FALSE(files[1].needsUpdate);
+}
+
+TEST_F(UpdateCheck, EmptyLocalListStillFetchesTheManifest) {
+  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 1, 0, 0)}));
+  TFileInfoList files;
+
+  EXPECT_FALSE(CheckUpdates(files, server_.url()));
+
+  EXPECT_TRUE(files.empty());
+  EXPECT_EQ(log_.Messages(),
+            (std::vector<std::string>{DirectoryLine(), "Check versions of local files..."}));
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(FilesIn(temp_.path()).empty());
+}
+
+TEST_F(UpdateCheck, ManifestThatIsNoFileListMarksNothing) {
+  for (const std::string& text : {std::string("<html>not here</html>"), std::string(),
+                                  std::string(R"({"Files": "a.dll"})")}) {
+    server_.Put("updateinfo.txt", text);
+    TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
+    files[0].needsUpdate = true;
+    Boxes().clear();
+
+    EXPECT_FALSE(CheckUpdates(files, server_.url())) << text;
+
+    EXPECT_FALSE(files[0].needsUpdate) << text;
+    EXPECT_TRUE(Boxes().empty()) << text;
+    EXPECT_TRUE(FilesIn(temp_.path()).empty()) << text;
+  }
+  const auto messages = log_.Messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "Check local file a.dll v1.0.0..."), 3);
+  for (const std::string& line : messages) {
+    EXPECT_EQ(line.find("Server file version"), std::string::npos) << line;
+  }
+}
+
+// The failure box's text, taken apart: the code, its text, the last error,
+// its text and the server's answer.
+struct FailureText {
+  bool matched = false;
+  long long code = 0;
+  std::string code_text;
+  long long last_error = 0;
+  std::string last_error_text;
+  std::string response;
+};
+
+FailureText ParseFailure(const std::string& text) {
+  static const std::regex pattern(
+      R"(^Error downloading updateinfo\. Try to update latter\. Error code: (-?[0-9]+) \(([\s\S]*)\) Last err: (-?[0-9]+) \(([\s\S]*)\) Err message = ([\s\S]*)$)");
+  std::smatch match;
+  FailureText parsed;
+  if (!std::regex_match(text, match, pattern)) return parsed;
+  parsed.matched = true;
+  parsed.code = std::stoll(match[1]);
+  parsed.code_text = match[2];
+  parsed.last_error = std::stoll(match[3]);
+  parsed.last_error_text = match[4];
+  parsed.response = match[5];
+  return parsed;
+}
+
+void ExpectFailureBox(const Box& box) {
+  EXPECT_EQ(box.caption, "Updater Files");
+  EXPECT_EQ(box.style, 0x30u);
+  const FailureText failure = ParseFailure(box.text);
+  ASSERT_TRUE(failure.matched) << box.text;
+  EXPECT_NE(failure.code, 0);
+  EXPECT_EQ(failure.code_text, GetErrorText(static_cast<std::int32_t>(failure.code)));
+  EXPECT_EQ(failure.last_error_text, GetErrorText(static_cast<std::int32_t>(failure.last_error)));
+}
+
+TEST_F(UpdateCheck, FailedDownloadShowsOneBoxAndTouchesNothing) {
+  // A manifest missing on the server, and a server that is not there.
+  const std::vector<std::string> addresses = {server_.url(), "http://127.0.0.1:1/updates"};
+  for (const std::string& address : addresses) {
+    Boxes().clear();
+    InstallLibrary("version_both", "/a.dll");
+    TFileInfoList files = {Local("/a.dll", 1, 0, 0), Local("/b.dll", 1, 0, 0)};
+    files[0].needsUpdate = true;
+
+    EXPECT_FALSE(CheckUpdates(files, address)) << address;
+
+    ASSERT_EQ(Boxes().size(), 1u) << address;
+    ExpectFailureBox(Boxes()[0]);
+    // No probe ran and no record changed.
+    EXPECT_EQ(VersionText(files[0]), "v1.0.0");
+    EXPECT_TRUE(files[0].needsUpdate);
+    EXPECT_FALSE(files[1].needsUpdate);
+    EXPECT_TRUE(FilesIn(temp_.path()).empty()) << address;
+  }
+  EXPECT_EQ(log_.Messages(), (std::vector<std::string>{DirectoryLine(), DirectoryLine()}));
+}
+
+TEST_F(UpdateCheck, MissingTemporaryDirectoryIsCreatedSilently) {
+  const std::string directory = (fs::path(temp_.path()) / "fresh" / "").string();
+  platform::SetTemporaryDirectoryForTesting(directory);
+  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 2, 0, 0)}));
+  TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
+
+  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(log_.Messages(), (std::vector<std::string>{"Check versions of local files...",
+                                                       "Check local file a.dll v1.0.0...",
+                                                       "Server file version a.dll v2.0.0"}));
+  // It stays, empty.
+  ASSERT_TRUE(fs::is_directory(directory));
+  EXPECT_TRUE(FilesIn(directory).empty());
+}
+
+TEST_F(UpdateCheck, TemporaryDirectoryWithoutItsParentIsShownThenTheDownloadFails) {
+  const std::string directory = (fs::path(temp_.path()) / "missing" / "temp" / "").string();
+  platform::SetTemporaryDirectoryForTesting(directory);
+  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 2, 0, 0)}));
+  TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
+
+  EXPECT_FALSE(CheckUpdates(files, server_.url()));
+
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[0].text, "Path " + directory + " not exists");
+  EXPECT_EQ(Boxes()[0].caption, "Updater Files");
+  EXPECT_EQ(Boxes()[0].style, 0x30u);
+  ExpectFailureBox(Boxes()[1]);
+  EXPECT_FALSE(files[0].needsUpdate);
+  EXPECT_TRUE(log_.Messages().empty());
+  EXPECT_TRUE(FilesIn(temp_.path()).empty());
+}
+
+}  // namespace
