@@ -30,3 +30,11 @@ add_test(NAME download_ignores_proxy_environment
 set_tests_properties(download_ignores_proxy_environment PROPERTIES
   ENVIRONMENT "${KORVAN_TEST_ENVIRONMENT};http_proxy=${dead_proxy};HTTP_PROXY=${dead_proxy};https_proxy=${dead_proxy};HTTPS_PROXY=${dead_proxy};all_proxy=${dead_proxy};ALL_PROXY=${dead_proxy};no_proxy=;NO_PROXY="
   FIXTURES_REQUIRED korvan_servers)
+
+# The nginx site and publish script shipped for vendors, end to end, once.
+if(NOT WIN32 AND NOT KORVAN_SANITIZE)
+  math(EXPR korvan_release_port "${KORVAN_TEST_PORT_BASE} + 3")
+  add_test(NAME release_server
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/servers/check_release_server.sh
+      ${CMAKE_SOURCE_DIR} ${KORVAN_NGINX} ${korvan_release_port})
+endif()

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The shipped nginx site and publish script, end to end on loopback: two
+# releases published in turn are served as the updater asks for them, and
+# nothing else is.
+# Usage: check_release_server.sh SOURCE_DIR NGINX PORT
+set -euo pipefail
+source_dir=$1 nginx=$2 port=$3
+work=$(mktemp -d)
+nginx_pid=""
+cleanup() {
+  if [ -n "$nginx_pid" ]; then
+    kill "$nginx_pid" 2>/dev/null || true
+    wait "$nginx_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+root="$work/srv"
+mkdir -p "$root" "$work/nginx"
+# The shipped site as it stands, but on a loopback port and a scratch root.
+sed -e "s|listen 80;|listen 127.0.0.1:$port;|" -e '/listen \[::\]:80;/d' \
+    -e "s|root /srv/korvan-updates;|root $root;|" \
+    -e "s|access_log [^;]*;|access_log $work/nginx/access.log;|" \
+    "$source_dir/server/nginx/korvan-updates.conf" >"$work/nginx/site.conf"
+cat >"$work/nginx/nginx.conf" <<EOF
+$( [ "$(id -u)" = 0 ] && echo "user root root;" )
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log warn;
+events { worker_connections 64; }
+http {
+    include /etc/nginx/mime.types;
+    client_body_temp_path $work/nginx/body;
+    proxy_temp_path $work/nginx/proxy;
+    fastcgi_temp_path $work/nginx/fastcgi;
+    uwsgi_temp_path $work/nginx/uwsgi;
+    scgi_temp_path $work/nginx/scgi;
+    include $work/nginx/site.conf;
+}
+EOF
+
+publish="$source_dir/server/publish-release.sh"
+make_release() {  # folder version content
+  mkdir -p "$1"
+  printf '%s' "$3" >"$1/Acme.Tools.dll"
+  cat >"$1/updateinfo.txt" <<EOF
+// Acme tools, release $2
+{"Files": [{"name": "Acme.Tools.dll", "version": $2, "release": 0, "build": 0,
+            "description": "see http://example.com/notes /* not a comment */"}]}
+EOF
+}
+make_release "$work/r1" 1 "first build"
+make_release "$work/r2" 2 "second build"
+bash "$publish" "$work/r1" "$root" acme-tools >/dev/null
+
+"$nginx" -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
+nginx_pid=$!
+for _ in $(seq 100); do
+  curl -s -o /dev/null "http://127.0.0.1:$port/" && break
+  sleep 0.1
+done
+
+base="http://127.0.0.1:$port/acme-tools"
+get() { curl -sS --noproxy '*' "$1"; }
+status() { curl -s --noproxy '*' -o /dev/null -w '%{http_code}' "$1"; }
+
+[ "$(get "$base/Acme.Tools.dll")" = "first build" ] || fail "release 1 file"
+get "$base/updateinfo.txt" | grep -q '"version": 1' || fail "release 1 manifest"
+# A base address written with a trailing slash asks for "//updateinfo.txt".
+get "$base//updateinfo.txt" | grep -q '"version": 1' || fail "double slash"
+curl -sSI --noproxy '*' "$base/updateinfo.txt" | grep -qi '^cache-control: no-cache' ||
+  fail "no Cache-Control: no-cache"
+
+bash "$publish" "$work/r2" "$root" acme-tools >/dev/null
+[ "$(get "$base/Acme.Tools.dll")" = "second build" ] || fail "release 2 file"
+get "$base/updateinfo.txt" | grep -q '"version": 2' || fail "release 2 manifest"
+
+[ "$(status "$base/Missing.dll")" = 404 ] || fail "missing file not 404"
+[ "$(status "$base/")" = 404 ] || fail "folder listed"
+[ "$(status "http://127.0.0.1:$port/.releases/acme-tools/")" = 404 ] || fail "release store visible"
+[ "$(status "$base/acme.tools.dll")" = 404 ] || fail "names must match in letter case"
+
+# A manifest that lists a file the release lacks is refused, and the served
+# release stays as it was.
+make_release "$work/r3" 3 "third build"
+rm "$work/r3/Acme.Tools.dll"
+if bash "$publish" "$work/r3" "$root" acme-tools 2>/dev/null; then fail "incomplete release published"; fi
+[ "$(get "$base/Acme.Tools.dll")" = "second build" ] || fail "release 2 after refusal"
+echo "release server: 2 releases published and served, 1 refused"
