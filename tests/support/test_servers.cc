@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 
 #include "tests/support/test_support.h"
 
@@ -50,7 +51,9 @@ std::string UniqueName(const std::string& suffix) {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name()
                                      : std::string("test");
-  return name + "-" + suffix;
+  // The same test may run in two processes at once (with other environments).
+  static const std::string run = std::to_string(std::random_device()());
+  return name + "-" + run + "-" + suffix;
 }
 
 }  // namespace test

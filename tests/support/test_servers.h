@@ -33,7 +33,8 @@ class ServedFile {
 // `length` bytes of the control server's pattern, from its first byte.
 std::string PatternBytes(std::size_t length);
 
-// A name unique to the running test, for files shared with the servers.
+// A name unique to the running test in this process, for files shared with
+// the servers.
 std::string UniqueName(const std::string& suffix);
 
 }  // namespace test
