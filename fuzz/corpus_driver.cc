@@ -25,8 +25,7 @@ int main(int argc, char** argv) {
       std::ifstream in(file, std::ios::binary);
       const std::string content((std::istreambuf_iterator<char>(in)),
                                 std::istreambuf_iterator<char>());
-      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(content.data()),
-                             content.size());
+      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
       ++inputs;
     }
   }
