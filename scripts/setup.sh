@@ -13,7 +13,7 @@ packages=(
   libjsoncpp-dev libcurl4-openssl-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine32:i386 wine64
-  nginx-light python3 curl time dpkg-dev xvfb xauth locales
+  nginx-light python3 curl openssl time dpkg-dev xvfb xauth locales
 )
 
 missing=()

@@ -169,6 +169,15 @@ TEST_F(DownloadFileTest, UnreachableServerLeavesTheDestinationAlone) {
   EXPECT_FALSE(FileExists(absent));
 }
 
+TEST_F(DownloadFileTest, ServerWithAnUntrustedCertificateIsRefused) {
+  const ServedFile served(UniqueName("secure.dll"), "content");
+  const std::string path = ExistingDestination();
+  const Download download = Fetch(test::UntrustedHttpsBase() + "/" + served.name(), path);
+  EXPECT_NE(download.result, 0);
+  EXPECT_LT(download.result, kHttpStatus);
+  EXPECT_EQ(ReadFile(path), "previous content");
+}
+
 TEST_F(DownloadFileTest, EveryRequestReachesTheServer) {
   // The answer invites caching for an hour; each download must still ask.
   const std::string url = ControlBase() + "/counter/" + UniqueName("cache");

@@ -8,6 +8,9 @@ if(NOT KORVAN_PYTHON3)
   find_program(KORVAN_PYTHON3 python3 REQUIRED)
 endif()
 
+# nginx also serves the folder over HTTPS, with a certificate nobody trusts,
+# on the nginx port + 3 (tests/support/test_servers.cc relies on that).
+math(EXPR korvan_tls_port "${KORVAN_NGINX_PORT} + 3")
 set(korvan_servers_script ${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py)
 set(korvan_servers_state ${CMAKE_BINARY_DIR}/test-servers)
 
@@ -15,7 +18,7 @@ add_test(NAME korvan_servers_start
   COMMAND ${KORVAN_PYTHON3} ${korvan_servers_script} start
     --state ${korvan_servers_state} --www ${CMAKE_BINARY_DIR}/www
     --nginx-port ${KORVAN_NGINX_PORT} --control-port ${KORVAN_CONTROL_PORT}
-    --nginx ${KORVAN_NGINX})
+    --tls-port ${korvan_tls_port} --nginx ${KORVAN_NGINX})
 add_test(NAME korvan_servers_stop
   COMMAND ${KORVAN_PYTHON3} ${korvan_servers_script} stop --state ${korvan_servers_state})
 set_tests_properties(korvan_servers_start PROPERTIES FIXTURES_SETUP korvan_servers TIMEOUT 60)

@@ -57,6 +57,12 @@ TEST(DownloadFilePosix, TransferFailuresCarryCurlsCodeAndText) {
   EXPECT_EQ(GetErrorText(kCurlBase + 7), "Couldn't connect to server");
   EXPECT_EQ(ReadFile(path), "previous");
 
+  // Certificates are verified.
+  EXPECT_EQ(DownloadFile(&received, &responseText, test::UntrustedHttpsBase() + "/x", path),
+            kCurlBase + 60);
+  EXPECT_NE(responseText.find("certificate"), std::string::npos) << responseText;
+  EXPECT_EQ(ReadFile(path), "previous");
+
   // Only HTTP and HTTPS are fetched.
   responseText.clear();
   EXPECT_EQ(DownloadFile(&received, &responseText, "file:///etc/hostname", path), kCurlBase + 1);

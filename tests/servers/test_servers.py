@@ -2,9 +2,11 @@
 """Starts and stops the tests' HTTP servers on loopback.
 
   test_servers.py start --state DIR --www DIR --nginx-port N --control-port N
+                        [--tls-port N]
   test_servers.py stop --state DIR
 
-"start" runs nginx (static files from the www folder) and the control server
+"start" runs nginx (static files from the www folder; with --tls-port also
+over HTTPS with a self-signed certificate that no client trusts) and the control server
 in the background, waits until both accept connections and returns; their
 process ids, configuration and logs stay in the state folder, where "stop"
 finds them. A start first stops whatever an earlier, interrupted run of the
@@ -54,7 +56,20 @@ http {{
             try_files $uri =404;
         }}
     }}
-}}
+{tls_server}}}
+"""
+
+TLS_SERVER = """\
+    server {{
+        listen 127.0.0.1:{port} ssl;
+        server_name localhost;
+        ssl_certificate {state}/untrusted.crt;
+        ssl_certificate_key {state}/untrusted.key;
+        root {www};
+        location / {{
+            try_files $uri =404;
+        }}
+    }}
 """
 
 
@@ -136,12 +151,25 @@ def start(options):
     os.makedirs(www, exist_ok=True)
     stop(state)
 
-    for name, port in (("nginx", options.nginx_port), ("control", options.control_port)):
+    ports = [("nginx", options.nginx_port), ("control", options.control_port)]
+    if options.tls_port:
+        ports.append(("nginx https", options.tls_port))
+    for name, port in ports:
         if not port_is_free(port):
             sys.stderr.write(
                 "test_servers: port %d for the %s server is taken; configure this build "
                 "with another -DKORVAN_TEST_PORT_BASE\n" % (port, name))
             return 1
+
+    tls_server = ""
+    if options.tls_port:
+        if not os.path.exists(os.path.join(state, "untrusted.crt")):
+            subprocess.run(
+                ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650",
+                 "-subj", "/CN=127.0.0.1", "-keyout", os.path.join(state, "untrusted.key"),
+                 "-out", os.path.join(state, "untrusted.crt")],
+                check=True, stdin=subprocess.DEVNULL, capture_output=True)
+        tls_server = TLS_SERVER.format(port=options.tls_port, state=state, www=www)
 
     conf = os.path.join(state, "nginx.conf")
     with open(conf, "w") as f:
@@ -149,7 +177,8 @@ def start(options):
             # As root, nginx's workers would otherwise run as a user who may
             # not reach a build tree below a private folder.
             user="user root root;" if os.geteuid() == 0 else "",
-            state=state, nginx_pid=NGINX_PID, port=options.nginx_port, www=www))
+            state=state, nginx_pid=NGINX_PID, port=options.nginx_port, www=www,
+            tls_server=tls_server))
     nginx = subprocess.run(
         [options.nginx, "-p", state, "-c", conf, "-e", os.path.join(state, "nginx-error.log")],
         stdin=subprocess.DEVNULL, capture_output=True, text=True)
@@ -169,7 +198,7 @@ def start(options):
     deadline = time.monotonic() + 20
     while read_pid(os.path.join(state, NGINX_PID)) is None and time.monotonic() < deadline:
         time.sleep(0.05)
-    for name, port in (("nginx", options.nginx_port), ("control", options.control_port)):
+    for name, port in ports:
         if not wait_for_port(port, 20):
             sys.stderr.write("test_servers: the %s server did not answer on port %d\n"
                              % (name, port))
@@ -187,6 +216,7 @@ def main():
     parser.add_argument("--www", help="folder that nginx serves")
     parser.add_argument("--nginx-port", type=int)
     parser.add_argument("--control-port", type=int)
+    parser.add_argument("--tls-port", type=int, help="also serve the www folder over HTTPS")
     parser.add_argument("--nginx", default="nginx", help="the nginx program")
     options = parser.parse_args()
     if options.action == "stop":

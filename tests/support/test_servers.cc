@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "tests/support/test_support.h"
@@ -20,6 +21,12 @@ std::string LoopbackBase(const char* port_variable) {
 
 std::string NginxBase() { return LoopbackBase("KORVAN_TEST_NGINX_PORT"); }
 std::string ControlBase() { return LoopbackBase("KORVAN_TEST_CONTROL_PORT"); }
+
+std::string UntrustedHttpsBase() {
+  // tests/cmake/servers.cmake puts it on the nginx port + 3.
+  const std::string port = Environment("KORVAN_TEST_NGINX_PORT");
+  return "https://127.0.0.1:" + std::to_string(std::atoi(port.c_str()) + 3);
+}
 
 std::string ServedFilePath(const std::string& name) {
   const std::string folder = Environment("KORVAN_TEST_WWW");

@@ -11,6 +11,9 @@ namespace test {
 // "http://127.0.0.1:<port>" of each server.
 std::string NginxBase();
 std::string ControlBase();
+// "https://127.0.0.1:<port>" of nginx serving the same files with a
+// self-signed certificate that no client trusts.
+std::string UntrustedHttpsBase();
 
 // The path, in this process's spelling, of a file that nginx serves as
 // NginxBase() + "/" + name.
@@ -24,6 +27,7 @@ class ServedFile {
   ServedFile(const ServedFile&) = delete;
   ServedFile& operator=(const ServedFile&) = delete;
 
+  const std::string& name() const { return name_; }
   std::string url() const { return NginxBase() + "/" + name_; }
 
  private:

@@ -19,6 +19,7 @@ using test::WriteFile;
 constexpr std::int32_t kPathNotFound = 3;
 constexpr std::int32_t kCannotConnect = 12029;  // ERROR_INTERNET_CANNOT_CONNECT
 constexpr std::int32_t kUnrecognizedScheme = 12006;
+constexpr std::int32_t kInvalidCertificateAuthority = 12045;
 
 TEST(DownloadFileWindows, MissingFolderGivesPathNotFoundAfterTheServerAnswered) {
   ScratchDirectory scratch;
@@ -47,6 +48,9 @@ TEST(DownloadFileWindows, AddressesThatCannotBeOpenedGiveWinInetCodes) {
   EXPECT_EQ(responseText, "");
   EXPECT_EQ(ReadFile(path), "previous");
   EXPECT_EQ(DownloadFile(&received, &responseText, "no address", path), kUnrecognizedScheme);
+  EXPECT_EQ(ReadFile(path), "previous");
+  EXPECT_EQ(DownloadFile(&received, &responseText, test::UntrustedHttpsBase() + "/x", path),
+            kInvalidCertificateAuthority);
   EXPECT_EQ(ReadFile(path), "previous");
 }
 
