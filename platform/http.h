@@ -23,8 +23,8 @@ constexpr std::int32_t kIncompleteBodyError = kApplicationErrorBit + 0x1000;
 // created (or emptied) only once a 2xx answer has arrived, so on a failure
 // before that an existing file is untouched; a failure after that removes it,
 // so no partial file is left behind. `responseText` is assigned the server's
-// status line for an answer outside 2xx, and the platform's description of
-// the failure where the address could not be opened.
+// status line for an answer outside 2xx, and the internet library's
+// description of a failed transfer where it has one.
 std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
                                std::uint32_t* received, std::string* responseText);
 

@@ -46,9 +46,11 @@ std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text);
 //   both: 0x20000000 + the HTTP status for an answer outside 2xx (404 gives
 //     536871316), 0x20001000 for a body shorter than its Content-Length.
 // An existing file is untouched until a 2xx answer has arrived; a failure
-// after that removes the file rather than leave part of it. `responseText`
-// receives the status line of an answer outside 2xx, or the platform's text
-// when the address could not be opened; otherwise it is left as it was.
+// once the file was created removes it rather than leave part of a body.
+// `responseText` receives the status line of an answer outside 2xx, or the
+// platform's description of a transfer that failed (WinINet: the server's
+// last response text when the address could not be opened; curl: its error
+// text); otherwise it is left as it was.
 std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
                           const std::string& url, const std::string& path);
 // The text for an error code of DownloadFile or of the system; "Unknown

@@ -33,7 +33,8 @@ struct Transfer {
   int fileError = 0;  // errno of a failed create, write or close
   long refusedStatus = 0;
   std::uint64_t total = 0;
-  std::string statusLine;  // of the latest answer, redirects included
+  std::string statusLine;                // of the latest answer, redirects included
+  char errorText[CURL_ERROR_SIZE] = {};  // curl writes into it until cleanup
 };
 
 bool IsSuccess(long status) { return status >= 200 && status <= 299; }
@@ -104,7 +105,7 @@ std::int32_t StatusFailure(long status) {
   return kHttpStatusErrorBase + static_cast<std::int32_t>(std::clamp(status, 0L, 999L));
 }
 
-void Configure(CURL* curl, const std::string& url, Transfer* transfer, char* errorText) {
+void Configure(CURL* curl, const std::string& url, Transfer* transfer) {
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERAGENT, kAgent);
   // A direct connection, whatever the environment's proxy variables say.
@@ -121,7 +122,7 @@ void Configure(CURL* curl, const std::string& url, Transfer* transfer, char* err
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
   // The host's threads must not see signals from name resolution.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, transfer->errorText);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, transfer);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
@@ -131,8 +132,7 @@ void Configure(CURL* curl, const std::string& url, Transfer* transfer, char* err
 // Runs the transfer; 0 when the destination holds the complete body.
 std::int32_t Run(CURL* curl, const std::string& url, Transfer& transfer,
                  std::string* responseText) {
-  char errorText[CURL_ERROR_SIZE] = {};
-  Configure(curl, url, &transfer, errorText);
+  Configure(curl, url, &transfer);
   const CURLcode code = curl_easy_perform(curl);
 
   if (transfer.fileError != 0) return transfer.fileError;
@@ -141,7 +141,7 @@ std::int32_t Run(CURL* curl, const std::string& url, Transfer& transfer,
     return StatusFailure(transfer.refusedStatus);
   }
   if (code != CURLE_OK) {
-    *responseText = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+    *responseText = transfer.errorText[0] != '\0' ? transfer.errorText : curl_easy_strerror(code);
     return kCurlErrorBase + static_cast<std::int32_t>(code);
   }
   long status = 0;

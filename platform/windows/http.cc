@@ -109,7 +109,8 @@ std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
     char text[kResponseTextSize] = {};
     DWORD code = 0;
     DWORD length = kResponseTextSize;
-    InternetGetLastResponseInfoA(&code, text, &length);
+    // A text that does not fit is not delivered at all: it reads as empty.
+    if (!InternetGetLastResponseInfoA(&code, text, &length)) text[0] = '\0';
     text[kResponseTextSize - 1] = '\0';
     *responseText = text;
     InternetCloseHandle(internet);
