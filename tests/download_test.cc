@@ -1,8 +1,10 @@
 // Downloads from real servers on loopback, and the helpers beside them.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
@@ -203,6 +205,25 @@ TEST_F(DownloadFileTest, ALaterDownloadReplacesTheWholeFile) {
   ASSERT_EQ(Fetch(ControlBase() + "/bytes/5000", path).result, 0);
   ASSERT_EQ(Fetch(ControlBase() + "/bytes/100", path).result, 0);
   EXPECT_TRUE(ReadFile(path) == PatternBytes(100));
+}
+
+TEST_F(DownloadFileTest, ASecondDownloadIntoAFileBeingWrittenFails) {
+  const std::string path = scratch_.File("shared.dll.new");
+  constexpr std::size_t kLength = 8000;
+  Download first;
+  std::atomic<bool> first_done{false};
+  std::thread slow([&] {
+    first = Fetch(ControlBase() + "/slow/8000/8/200", path);
+    first_done = true;
+  });
+  // The second starts while the first writes its body (about 1.4 s long).
+  while (!FileExists(path) && !first_done) std::this_thread::yield();
+  const Download second = Fetch(ControlBase() + "/bytes/10", path);
+  slow.join();
+  EXPECT_NE(second.result, 0);
+  EXPECT_NE(GetErrorText(second.result), "Unknown error") << second.result;
+  ASSERT_EQ(first.result, 0) << GetErrorText(first.result);
+  EXPECT_TRUE(ReadFile(path) == PatternBytes(kLength));
 }
 
 TEST(ExtractFileName, TakesThePartAfterTheLastSlashOnly) {

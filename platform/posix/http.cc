@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,14 +41,28 @@ struct Transfer {
 bool IsSuccess(long status) { return status >= 200 && status <= 299; }
 
 // The destination is created, or emptied, only once a 2xx answer is here.
+// Like the Windows build's unshared handle, a lock keeps a second download
+// from writing into the same file at the same time: it fails instead.
 bool CreateDestination(Transfer& transfer) {
-  transfer.file = open(transfer.path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (transfer.file < 0) {
+  const int file = open(transfer.path->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (file < 0) {
     transfer.fileError = errno;
     return false;
   }
   struct stat status;
-  transfer.regularFile = fstat(transfer.file, &status) == 0 && S_ISREG(status.st_mode);
+  const bool regularFile = fstat(file, &status) == 0 && S_ISREG(status.st_mode);
+  if (regularFile && flock(file, LOCK_EX | LOCK_NB) != 0) {
+    transfer.fileError = errno == EWOULDBLOCK ? EBUSY : errno;
+    close(file);
+    return false;
+  }
+  if (regularFile && ftruncate(file, 0) != 0) {
+    transfer.fileError = errno;
+    close(file);
+    return false;
+  }
+  transfer.file = file;
+  transfer.regularFile = regularFile;
   return true;
 }
 
