@@ -1,0 +1,277 @@
+// The update apply against a real loopback server and real files: the paths it
+// forms, every log line, the swap through ".new" and ".old", and what it does
+// when a download or a swap fails.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "tests/support/test_servers.h"
+#include "tests/support/test_support.h"
+#include "update/apply_testing.h"
+#include "update/update.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TFileInfo Record(const std::string& name, bool needsUpdate = true) {
+  TFileInfo file;
+  file.name = name;
+  file.needsUpdate = needsUpdate;
+  return file;
+}
+
+// Removes the seam when a test ends, whatever happens.
+struct ScopedSwapHook {
+  explicit ScopedSwapHook(SwapHookForTesting hook) { SetSwapHookForTesting(hook); }
+  ~ScopedSwapHook() { SetSwapHookForTesting(nullptr); }
+};
+
+class Apply : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    served_ = test::UniqueName("files");
+    fs::create_directories(test::ServedFilePath(served_));
+    url_ = test::NginxBase() + "/" + served_;
+    base_ = scratch_.File("T");
+    fs::create_directories(base_ + "/Lib");
+    waitApp_ = base_ + platform::kPreferredSeparator + "terminal.exe";
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(test::ServedFilePath(served_), ignored);
+  }
+
+  void Serve(const std::string& filePart, const std::string& content) {
+    test::WriteFile(test::ServedFilePath(served_ + "/" + filePart), content);
+  }
+  void Install(const std::string& name, const std::string& content) {
+    test::WriteFile(base_ + name, content);
+  }
+  std::string Installed(const std::string& name) const { return test::ReadFile(base_ + name); }
+  bool Exists(const std::string& name) const { return test::FileExists(base_ + name); }
+
+  std::int32_t Run(const TFileInfoList& files) { return ApplyUpdates(url_, waitApp_, files); }
+  Strings Log() const { return log_.Messages(); }
+
+  // The lines of one swap that goes through, for a file already installed.
+  Strings SwapLines(const std::string& name) const {
+    const std::string target = base_ + name;
+    return {"Start download file:\n\tfrom: " + url_ + "/" + ExtractFileName(name) +
+                "\n\tto: " + target + ".new",
+            "Success rename\n\t" + target + "\n\tto\n\t" + target + ".old",
+            "Prepare to rename file:\n\t" + target + ".new\n\tto\n\t" + target};
+  }
+  // The message of a failed download, with the download's own code and text.
+  std::string DownloadFailure(const std::string& address, const std::string& name) {
+    std::uint32_t received = 0;
+    std::string response;
+    const std::int32_t code = DownloadFile(&received, &response, address, scratch_.File("probe"));
+    EXPECT_NE(code, 0);
+    return "Error updating " + base_ + name + ".new file. Error code =  " + std::to_string(code) +
+           ". Error message = " + response + " Try to launch terminal with administrators rights.";
+  }
+
+  test::ScopedTestLog log_;
+  test::ScratchDirectory scratch_;
+  std::string served_, url_, base_, waitApp_;
+};
+
+TEST_F(Apply, SwapsTheDownloadIntoPlaceAndLogsEveryStep) {
+  Install("/Lib/Foo.dll", "old version");
+  Serve("Foo.dll", "new version");
+  EXPECT_EQ(Run({Record("/Lib/Foo.dll")}), 1);
+
+  EXPECT_EQ(Installed("/Lib/Foo.dll"), "new version");
+  EXPECT_FALSE(Exists("/Lib/Foo.dll.new"));
+  EXPECT_FALSE(Exists("/Lib/Foo.dll.old"));
+  Strings expected = {"download save path: " + base_};
+  for (const std::string& line : SwapLines("/Lib/Foo.dll")) expected.push_back(line);
+  EXPECT_EQ(Log(), expected);
+}
+
+TEST_F(Apply, NothingMarkedWritesOnlyTheSavePath) {
+  Install("/Lib/Foo.dll", "old version");
+  Serve("Foo.dll", "new version");
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(Run({Record("/Lib/Foo.dll", false)}), 0);
+  EXPECT_EQ(Installed("/Lib/Foo.dll"), "old version");
+  EXPECT_EQ(Log(), (Strings{"download save path: " + base_, "download save path: " + base_}));
+}
+
+TEST_F(Apply, RemovesALeftoverOldFileFirst) {
+  Install("/Lib/Foo.dll", "old version");
+  Install("/Lib/Foo.dll.old", "leftover");
+  Serve("Foo.dll", "new version");
+  EXPECT_EQ(Run({Record("/Lib/Foo.dll")}), 1);
+
+  EXPECT_EQ(Installed("/Lib/Foo.dll"), "new version");
+  EXPECT_FALSE(Exists("/Lib/Foo.dll.old"));
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[2], "Successfuly remove old file: " + base_ + "/Lib/Foo.dll.old");
+  EXPECT_EQ(log[3], SwapLines("/Lib/Foo.dll")[1]);
+}
+
+TEST_F(Apply, InstallsAFileNewToTheInstallation) {
+  Serve("Bar.dll", "brand new");
+  EXPECT_EQ(Run({Record("/Lib/Bar.dll")}), 1);
+
+  EXPECT_EQ(Installed("/Lib/Bar.dll"), "brand new");
+  EXPECT_FALSE(Exists("/Lib/Bar.dll.new"));
+  EXPECT_FALSE(Exists("/Lib/Bar.dll.old"));
+  const std::string target = base_ + "/Lib/Bar.dll";
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[2], "Error rename file:\n\t" + target + "\n\tto\n\t" + target + ".old");
+  EXPECT_EQ(log[3], SwapLines("/Lib/Bar.dll")[2]);
+}
+
+TEST_F(Apply, FailedDownloadsAreSkippedAndNotCounted) {
+  Install("/Lib/A.dll", "old a");
+  Install("/Lib/B.dll", "old b");
+  Install("/Lib/C.dll", "old c");
+  Serve("B.dll", "new b");  // A and C are missing on the server
+  EXPECT_EQ(Run({Record("/Lib/A.dll"), Record("/Lib/Skip.dll", false), Record("/Lib/B.dll"),
+                 Record("/Lib/C.dll")}),
+            1);
+
+  EXPECT_EQ(Installed("/Lib/A.dll"), "old a");
+  EXPECT_EQ(Installed("/Lib/B.dll"), "new b");
+  EXPECT_EQ(Installed("/Lib/C.dll"), "old c");
+  for (const char* name :
+       {"/Lib/A.dll.old", "/Lib/C.dll.old", "/Lib/A.dll.new", "/Lib/C.dll.new"}) {
+    EXPECT_FALSE(Exists(name)) << name;
+  }
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 1u + 2 + 3 + 2);
+  EXPECT_EQ(log[2], DownloadFailure(url_ + "/A.dll", "/Lib/A.dll"));
+  EXPECT_EQ(log[7], DownloadFailure(url_ + "/C.dll", "/Lib/C.dll"));
+}
+
+TEST_F(Apply, AServerErrorOrACutOffBodyIsNeverInstalled) {
+  Install("/Lib/500", "old program");
+  Install("/Lib/1000", "old program");
+  url_ = test::ControlBase() + "/status";
+  EXPECT_EQ(Run({Record("/Lib/500")}), 0);
+  url_ = test::ControlBase() + "/cutoff/4000";
+  EXPECT_EQ(Run({Record("/Lib/1000")}), 0);
+
+  EXPECT_EQ(Installed("/Lib/500"), "old program");
+  EXPECT_EQ(Installed("/Lib/1000"), "old program");
+  EXPECT_FALSE(Exists("/Lib/500.old"));
+  EXPECT_FALSE(Exists("/Lib/1000.old"));
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(log[2].rfind("Error updating ", 0), 0u) << log[2];
+  EXPECT_EQ(log[5].rfind("Error updating ", 0), 0u) << log[5];
+}
+
+TEST_F(Apply, FormsAddressesAndPathsWithoutNormalising) {
+  // Nothing is served: only the addresses and paths in the log count here.
+  url_ = test::NginxBase() + "/" + served_ + "/";
+  Run({Record("/Lib/Foo.dll"), Record("Foo.dll"), Record("\\Lib\\Foo.dll")});
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 7u);
+  EXPECT_EQ(log[1], "Start download file:\n\tfrom: " + url_ + "/Foo.dll\n\tto: " + base_ +
+                        "/Lib/Foo.dll.new");
+  EXPECT_EQ(log[3],
+            "Start download file:\n\tfrom: " + url_ + "/Foo.dll\n\tto: " + base_ + "Foo.dll.new");
+  EXPECT_EQ(log[5], "Start download file:\n\tfrom: " + url_ + "/\\Lib\\Foo.dll\n\tto: " + base_ +
+                        "\\Lib\\Foo.dll.new");
+}
+
+TEST_F(Apply, AnApplicationPathWithoutFolderIsAnError) {
+  EXPECT_THROW(ApplyUpdates(url_, "terminal.exe", {Record("/Lib/Foo.dll")}), std::invalid_argument);
+  EXPECT_TRUE(Log().empty());
+}
+
+// The seam's actions, as another program might take them between the move
+// aside and the move into place.
+void DeleteTheDownload(const std::string& newPath, const std::string&) { fs::remove(newPath); }
+void PutAFolderInTheWay(const std::string& newPath, const std::string& targetPath) {
+  // A folder cannot replace a file: the move into place fails.
+  fs::rename(newPath, newPath + ".saved");
+  fs::create_directories(newPath + "/inside");
+  test::WriteFile(targetPath, "stray");
+}
+void BlockTheTarget(const std::string&, const std::string& targetPath) {
+  fs::create_directories(targetPath + "/inside");
+}
+
+TEST_F(Apply, AFailedSwapPutsThePreviousFileBack) {
+  Install("/Lib/Foo.dll", "old version");
+  Serve("Foo.dll", "new version");
+  ScopedSwapHook hook(PutAFolderInTheWay);
+  EXPECT_EQ(Run({Record("/Lib/Foo.dll")}), 0);
+
+  const std::string target = base_ + "/Lib/Foo.dll";
+  EXPECT_EQ(Installed("/Lib/Foo.dll"), "old version");
+  EXPECT_FALSE(Exists("/Lib/Foo.dll.old"));
+  EXPECT_TRUE(Exists("/Lib/Foo.dll.new"));
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 7u);
+  EXPECT_EQ(log[4], "Error rename file:\n\t" + target + ".new\n\tto\n\t" + target);
+  const std::string prefix =
+      "Error renaming " + target + ".new file to " + target + ". Error code =  ";
+  EXPECT_EQ(log[5].rfind(prefix, 0), 0u) << log[5];
+  EXPECT_NE(log[5].find(". File was not updated. Try to load setup file from site"),
+            std::string::npos);
+  EXPECT_NE(log[5].substr(prefix.size(), 1), "0");
+  EXPECT_EQ(log[6], "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target);
+}
+
+TEST_F(Apply, AMissingDownloadPutsThePreviousFileBack) {
+  Install("/Lib/Foo.dll", "old version");
+  Serve("Foo.dll", "new version");
+  ScopedSwapHook hook(DeleteTheDownload);
+  EXPECT_EQ(Run({Record("/Lib/Foo.dll")}), 0);
+
+  const std::string target = base_ + "/Lib/Foo.dll";
+  EXPECT_EQ(Installed("/Lib/Foo.dll"), "old version");
+  EXPECT_FALSE(Exists("/Lib/Foo.dll.old"));
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[3], "Can't find file: " + target + ".new");
+  EXPECT_EQ(log[4], "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target);
+}
+
+TEST_F(Apply, ARestoreThatFailsIsLoggedAndKeepsThePreviousFileAside) {
+  Install("/Lib/Foo.dll", "old version");
+  Serve("Foo.dll", "new version");
+  ScopedSwapHook hook(BlockTheTarget);
+  EXPECT_EQ(Run({Record("/Lib/Foo.dll")}), 0);
+
+  const std::string target = base_ + "/Lib/Foo.dll";
+  EXPECT_EQ(Installed("/Lib/Foo.dll.old"), "old version");
+  EXPECT_EQ(Installed("/Lib/Foo.dll.new"), "new version");
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 7u);
+  const std::string restore = "Error restore previous file: ";
+  EXPECT_EQ(log[6].rfind(restore, 0), 0u) << log[6];
+  EXPECT_NE(log[6].find("\n\tfrom: " + target + ".old\n\tto: " + target), std::string::npos);
+}
+
+TEST_F(Apply, AQueryThatFailsStopsTheRunWithMinusOne) {
+  Install("/Lib/A.dll", "old a");
+  Install("/Lib/B.dll", "old b");
+  Serve("A.dll", "new a");
+  Serve("B.dll", "new b");
+  std::error_code error;
+  // A link to itself cannot be queried.
+  fs::create_symlink("A.dll.old", base_ + "/Lib/A.dll.old", error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  EXPECT_EQ(Run({Record("/Lib/A.dll"), Record("/Lib/B.dll")}), -1);
+
+  EXPECT_EQ(Installed("/Lib/A.dll"), "old a");
+  EXPECT_EQ(Installed("/Lib/B.dll"), "old b");
+  EXPECT_EQ(Log().size(), 2u);  // B was never started
+}
+
+}  // namespace
