@@ -8,80 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
-#include "tests/support/test_servers.h"
-#include "tests/support/test_support.h"
-#include "update/apply_testing.h"
-#include "update/update.h"
+#include "tests/support/apply_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using Strings = std::vector<std::string>;
-
-TFileInfo Record(const std::string& name, bool needsUpdate = true) {
-  TFileInfo file;
-  file.name = name;
-  file.needsUpdate = needsUpdate;
-  return file;
-}
-
-// Removes the seam when a test ends, whatever happens.
-struct ScopedSwapHook {
-  explicit ScopedSwapHook(SwapHookForTesting hook) { SetSwapHookForTesting(hook); }
-  ~ScopedSwapHook() { SetSwapHookForTesting(nullptr); }
-};
-
-class Apply : public ::testing::Test {
- protected:
-  void SetUp() override {
-    served_ = test::UniqueName("files");
-    fs::create_directories(test::ServedFilePath(served_));
-    url_ = test::NginxBase() + "/" + served_;
-    base_ = scratch_.File("T");
-    fs::create_directories(base_ + "/Lib");
-    waitApp_ = base_ + platform::kPreferredSeparator + "terminal.exe";
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(test::ServedFilePath(served_), ignored);
-  }
-
-  void Serve(const std::string& filePart, const std::string& content) {
-    test::WriteFile(test::ServedFilePath(served_ + "/" + filePart), content);
-  }
-  void Install(const std::string& name, const std::string& content) {
-    test::WriteFile(base_ + name, content);
-  }
-  std::string Installed(const std::string& name) const { return test::ReadFile(base_ + name); }
-  bool Exists(const std::string& name) const { return test::FileExists(base_ + name); }
-
-  std::int32_t Run(const TFileInfoList& files) { return ApplyUpdates(url_, waitApp_, files); }
-  Strings Log() const { return log_.Messages(); }
-
-  // The lines of one swap that goes through, for a file already installed.
-  Strings SwapLines(const std::string& name) const {
-    const std::string target = base_ + name;
-    return {"Start download file:\n\tfrom: " + url_ + "/" + ExtractFileName(name) +
-                "\n\tto: " + target + ".new",
-            "Success rename\n\t" + target + "\n\tto\n\t" + target + ".old",
-            "Prepare to rename file:\n\t" + target + ".new\n\tto\n\t" + target};
-  }
-  // The message of a failed download, with the download's own code and text.
-  std::string DownloadFailure(const std::string& address, const std::string& name) {
-    std::uint32_t received = 0;
-    std::string response;
-    const std::int32_t code = DownloadFile(&received, &response, address, scratch_.File("probe"));
-    EXPECT_NE(code, 0);
-    return "Error updating " + base_ + name + ".new file. Error code =  " + std::to_string(code) +
-           ". Error message = " + response + " Try to launch terminal with administrators rights.";
-  }
-
-  test::ScopedTestLog log_;
-  test::ScratchDirectory scratch_;
-  std::string served_, url_, base_, waitApp_;
-};
+using test::Record;
+using test::ScopedSwapHook;
+using test::Strings;
+using Apply = test::ApplyTest;
 
 TEST_F(Apply, SwapsTheDownloadIntoPlaceAndLogsEveryStep) {
   Install("/Lib/Foo.dll", "old version");
@@ -195,36 +131,8 @@ TEST_F(Apply, AnApplicationPathWithoutFolderIsAnError) {
 // The seam's actions, as another program might take them between the move
 // aside and the move into place.
 void DeleteTheDownload(const std::string& newPath, const std::string&) { fs::remove(newPath); }
-void PutAFolderInTheWay(const std::string& newPath, const std::string& targetPath) {
-  // A folder cannot replace a file: the move into place fails.
-  fs::rename(newPath, newPath + ".saved");
-  fs::create_directories(newPath + "/inside");
-  test::WriteFile(targetPath, "stray");
-}
 void BlockTheTarget(const std::string&, const std::string& targetPath) {
   fs::create_directories(targetPath + "/inside");
-}
-
-TEST_F(Apply, AFailedSwapPutsThePreviousFileBack) {
-  Install("/Lib/Foo.dll", "old version");
-  Serve("Foo.dll", "new version");
-  ScopedSwapHook hook(PutAFolderInTheWay);
-  EXPECT_EQ(Run({Record("/Lib/Foo.dll")}), 0);
-
-  const std::string target = base_ + "/Lib/Foo.dll";
-  EXPECT_EQ(Installed("/Lib/Foo.dll"), "old version");
-  EXPECT_FALSE(Exists("/Lib/Foo.dll.old"));
-  EXPECT_TRUE(Exists("/Lib/Foo.dll.new"));
-  const Strings log = Log();
-  ASSERT_EQ(log.size(), 7u);
-  EXPECT_EQ(log[4], "Error rename file:\n\t" + target + ".new\n\tto\n\t" + target);
-  const std::string prefix =
-      "Error renaming " + target + ".new file to " + target + ". Error code =  ";
-  EXPECT_EQ(log[5].rfind(prefix, 0), 0u) << log[5];
-  EXPECT_NE(log[5].find(". File was not updated. Try to load setup file from site"),
-            std::string::npos);
-  EXPECT_NE(log[5].substr(prefix.size(), 1), "0");
-  EXPECT_EQ(log[6], "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target);
 }
 
 TEST_F(Apply, AMissingDownloadPutsThePreviousFileBack) {
