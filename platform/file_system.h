@@ -36,4 +36,10 @@ int RemovePath(const std::string& path);
 // the system's error number.
 int MovePathReplacing(const std::string& from, const std::string& to);
 
+// Gives `path` the access permissions of `model`, so that a file that
+// replaces another keeps being executable where the system marks programs so
+// (POSIX mode bits). Nothing to do on Windows. Returns 0 or the system's
+// error number.
+int AdoptPermissions(const std::string& model, const std::string& path);
+
 }  // namespace platform

@@ -111,6 +111,8 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
 
   g_log->Write(kLogLevel, "Prepare to rename file:\n\t%s\n\tto\n\t%s", newPath.c_str(),
                targetPath.c_str());
+  // A downloaded program must stay runnable where permissions say so.
+  platform::AdoptPermissions(movedAside ? oldPath : targetPath, newPath);
   const int error = platform::MovePathReplacing(newPath, targetPath);
   if (error != 0) {
     const std::string message = "Error renaming " + newPath + " file to " + targetPath +

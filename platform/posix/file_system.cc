@@ -109,6 +109,12 @@ int CopyAcrossDevices(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+int AdoptPermissions(const std::string& model, const std::string& path) {
+  struct stat status;
+  if (stat(model.c_str(), &status) != 0) return errno;
+  return chmod(path.c_str(), status.st_mode & 07777) == 0 ? 0 : errno;
+}
+
 int MovePathReplacing(const std::string& from, const std::string& to) {
   if (rename(from.c_str(), to.c_str()) == 0) return 0;
   if (errno != EXDEV) return errno;

@@ -58,6 +58,9 @@ int RemovePath(const std::string& path) {
   return removed ? 0 : static_cast<int>(GetLastError());
 }
 
+// Windows has no execute permission to carry over.
+int AdoptPermissions(const std::string&, const std::string&) { return 0; }
+
 int MovePathReplacing(const std::string& from, const std::string& to) {
   if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     return 0;

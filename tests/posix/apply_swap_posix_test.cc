@@ -39,4 +39,15 @@ TEST_F(Apply, AFailedSwapPutsThePreviousFileBack) {
   EXPECT_EQ(log[6], "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target);
 }
 
+TEST_F(Apply, AReplacedProgramStaysRunnable) {
+  Install("/Lib/tool", "old program");
+  fs::permissions(base_ + "/Lib/tool", fs::perms::owner_all | fs::perms::group_read,
+                  fs::perm_options::replace);
+  Serve("tool", "new program");
+  EXPECT_EQ(Run({Record("/Lib/tool")}), 1);
+  EXPECT_EQ(Installed("/Lib/tool"), "new program");
+  EXPECT_EQ(fs::status(base_ + "/Lib/tool").permissions(),
+            fs::perms::owner_all | fs::perms::group_read);
+}
+
 }  // namespace

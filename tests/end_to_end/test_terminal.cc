@@ -1,0 +1,53 @@
+// A stand-in for the terminal in the end-to-end tests: loads the updater
+// library as the terminal's programs do and calls XCheckForUpdates and, when
+// the user agreed, XLaunchUpdater with UTF-16 arguments.
+//
+//   korvan_test_terminal <request file>
+//
+// The request file holds five lines: the library's path, url, waitApp, files
+// (its quotes escaped, as the terminal's programs hand it over) and the path
+// of the result file, which receives "check <result>" and "launch <result>".
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "platform/api.h"
+#include "platform/dynamic_library.h"
+
+namespace {
+
+using UpdateFunction = std::int32_t(KORVAN_CALL*)(const char16_t*, const char16_t*,
+                                                  const char16_t*);
+
+// The tests keep their values ASCII.
+std::u16string Utf16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  std::ifstream request(argv[1], std::ios::binary);
+  std::string libraryPath, url, waitApp, files, resultPath;
+  if (!std::getline(request, libraryPath) || !std::getline(request, url) ||
+      !std::getline(request, waitApp) || !std::getline(request, files) ||
+      !std::getline(request, resultPath)) {
+    return 3;
+  }
+  platform::LibraryHandle library = platform::LoadDynamicLibrary(libraryPath);
+  if (library == nullptr) return 4;
+  auto check = reinterpret_cast<UpdateFunction>(platform::FindExport(library, "XCheckForUpdates"));
+  auto launch = reinterpret_cast<UpdateFunction>(platform::FindExport(library, "XLaunchUpdater"));
+  if (check == nullptr || launch == nullptr) return 5;
+
+  std::ofstream result(resultPath, std::ios::binary);
+  const std::u16string wideUrl = Utf16(url), wideWaitApp = Utf16(waitApp), wideFiles = Utf16(files);
+  const std::int32_t checked = check(wideUrl.c_str(), wideWaitApp.c_str(), wideFiles.c_str());
+  result << "check " << checked << "\n" << std::flush;
+  if (checked == 1) {
+    const std::int32_t launched = launch(wideUrl.c_str(), wideWaitApp.c_str(), wideFiles.c_str());
+    result << "launch " << launched << "\n";
+  }
+  result.close();
+  platform::FreeDynamicLibrary(library);
+  return 0;
+}

@@ -1,0 +1,229 @@
+// Whole updates as a user meets them: a stand-in terminal loads the library,
+// XCheckForUpdates asks, XLaunchUpdater runs the real companion, which
+// downloads newer files from nginx on loopback and swaps them in, the updater
+// library and the companion among them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "platform/dynamic_library.h"
+#include "platform/file_system.h"
+#include "platform/module_path.h"
+#include "platform/process.h"
+#include "tests/support/test_servers.h"
+#include "tests/support/test_support.h"
+#include "tests/support/update_support.h"
+#include "update/update.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kLibraries = "/MQL4/Libraries/";
+
+struct LocalFile {
+  std::string name;           // below the terminal's folder
+  std::string listedVersion;  // as the terminal's program lists it
+  std::string serverVersion;  // in the manifest
+  bool newer;                 // the server's copy is to be installed
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::DetachStandardInput();
+    served_ = test::UniqueName("release");
+    fs::create_directories(test::ServedFilePath(served_));
+    url_ = test::NginxBase() + "/" + served_;
+    terminal_ = scratch_.File("terminal");
+    for (const char* folder : {"MQL4/Libraries", "MQL4/Experts", "MQL4/Presets"}) {
+      fs::create_directories(fs::path(terminal_) / folder);
+    }
+    waitApp_ = terminal_ + platform::kPreferredSeparator + "terminal.exe";
+
+    const std::string library = test::ReadFile(test::LibraryPath());
+    const std::string companion = test::ReadFile(test::CompanionPath());
+    const std::string versioned = Fixture("version_both");
+    files_ = {
+        {kLibraries + platform::kLibraryFileName, "1, 1, 2", "1, 1, 3", true},
+        {kLibraries + platform::kCompanionFileName, "1, 0, 0", "1, 0, 1", true},
+        // Reports 4.5.1 itself; the list's 0.0.0 is not what counts.
+        {kLibraries + "Versioned.dll", "0, 0, 0", "4, 6, 0", true},
+        {"/MQL4/Experts/Expert.ex4", "1, 0, 0", "1, 1, 0", true},
+        {"/MQL4/Presets/Settings.set", "1, 0, 0", "1, 0, 0", false},
+    };
+    previous_ = {library, companion, versioned, "expert 1.0.0", "settings 1.0.0"};
+    // Programs with data after their image still load.
+    offered_ = {library + "release 1.1.3", companion + "release 1.0.1", Fixture("version_zero"),
+                "expert 1.1.0", "settings changed but not newer"};
+    std::string manifest;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      test::WriteFile(terminal_ + files_[i].name, previous_[i]);
+      fs::permissions(terminal_ + files_[i].name, fs::perms::owner_exec, fs::perm_options::add);
+      const std::string part = ExtractFileName(files_[i].name);
+      test::WriteFile(test::ServedFilePath(served_ + "/" + part), offered_[i]);
+      manifest += std::string(manifest.empty() ? "" : ",\n") + "    " +
+                  Entry(part, files_[i].serverVersion);
+    }
+    test::WriteFile(test::ServedFilePath(served_ + "/updateinfo.txt"),
+                    "{\n  // the vendor's release\n  \"Files\": [\n" + manifest + "\n  ]\n}\n");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(test::ServedFilePath(served_), ignored);
+  }
+
+  static std::string Fixture(const std::string& name) {
+    return test::ReadFile(
+        (fs::path(test::ArtifactDirectory()) / (name + platform::kNativeLibraryExtension))
+            .string());
+  }
+  static std::string Entry(const std::string& name, const std::string& triple) {
+    const std::size_t first = triple.find(','), second = triple.rfind(',');
+    return "{\"name\": \"" + name + "\", \"version\": " + triple.substr(0, first) +
+           ", \"release\": " + triple.substr(first + 2, second - first - 2) +
+           ", \"build\": " + triple.substr(second + 2) + "}";
+  }
+
+  // The local list as the terminal's program hands it over: quotes escaped.
+  std::string EscapedFiles() const {
+    std::string list;
+    for (const LocalFile& file : files_) {
+      list += std::string(list.empty() ? "" : ",") + Entry(file.name, file.listedVersion);
+    }
+    return ReplaceAll("{\"Files\": [" + list + "]}", "\"", "\\\"");
+  }
+
+  // Runs the stand-in terminal, through the box answerer where boxes are
+  // asked on a terminal; returns what it reported.
+  std::string RunTerminal(bool cancel = false) {
+    const std::string request = scratch_.File("request.txt");
+    const std::string result = scratch_.File("result.txt");
+    test::WriteFile(request, terminal_ + kLibraries + platform::kLibraryFileName + "\n" + url_ +
+                                 "\n" + waitApp_ + "\n" + EscapedFiles() + "\n" + result + "\n");
+    const std::string program = (fs::path(test::ArtifactDirectory()) /
+                                 ("korvan_test_terminal" KORVAN_TEST_EXECUTABLE_SUFFIX))
+                                    .string();
+    const std::string answerer = KORVAN_TEST_BOX_ANSWERER;
+    std::int32_t code = -1;
+    if (answerer.empty()) {
+      EXPECT_TRUE(platform::StartProgramAndWait(program, " \"" + request + "\"", &code));
+    } else {
+      const std::size_t bar = answerer.find('|');
+      const std::string parameters = " \"" + answerer.substr(bar + 1) + "\" --transcript \"" +
+                                     scratch_.File("transcript.txt") + "\"" +
+                                     (cancel ? " --cancel" : "") + " -- \"" + program + "\" \"" +
+                                     request + "\"";
+      EXPECT_TRUE(platform::StartProgramAndWait(answerer.substr(0, bar), parameters, &code));
+    }
+    EXPECT_EQ(code, 0);
+    return test::ReadFile(result);
+  }
+  std::string Transcript() const { return test::ReadFile(scratch_.File("transcript.txt")); }
+  bool BoxesAreAnswered() const { return std::string(KORVAN_TEST_BOX_ANSWERER) != ""; }
+
+  Strings Log() const { return test::LogMessagesIn(terminal_ + "/KorvanUpdaterLog.log"); }
+  // True when `expected` appear in the log in this order, other lines between.
+  ::testing::AssertionResult LogHoldsInOrder(const Strings& expected) const {
+    const Strings log = Log();
+    std::size_t next = 0;
+    for (const std::string& line : log) {
+      if (next < expected.size() && line == expected[next]) ++next;
+    }
+    if (next == expected.size()) return ::testing::AssertionSuccess();
+    std::string all;
+    for (const std::string& line : log) all += "  " + line + "\n";
+    return ::testing::AssertionFailure() << "missing, in order: " << expected[next] << "\nlog:\n"
+                                         << all;
+  }
+
+  test::ScratchDirectory scratch_;
+  std::string served_, url_, terminal_, waitApp_;
+  std::vector<LocalFile> files_;
+  Strings previous_, offered_;
+};
+
+TEST_F(EndToEnd, InstallsExactlyTheNewerFilesIncludingTheUpdaterItself) {
+  EXPECT_EQ(RunTerminal(), "check 1\nlaunch 4\n");
+
+  const std::string base =
+      ReplaceAll(ReplaceAll(terminal_, "\\", "/"), "/", platform::kPreferredSeparator);
+  Strings expected = {"Start check update:\n\turl = " + url_ + "\n\twaitApp = " + waitApp_ +
+                          "\n\tfiles = [\n\t\t" + EscapedFiles() + "\n\t]",
+                      "Check versions of local files...",
+                      "Check local file Versioned.dll v4.5.1...",
+                      "Result check = 1",
+                      "Prepare to start apply updates. Params:\n\t" + url_ + "\n\t" + waitApp_ +
+                          "\n\t[\n\t\t" + EscapedFiles() + "\n\t]",
+                      "Check versions of local files...",
+                      "Check local file Versioned.dll v4.5.1...",
+                      "download save path: " + base};
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    const std::string target = base + files_[i].name;
+    if (files_[i].newer) {
+      EXPECT_TRUE(test::ReadFile(terminal_ + files_[i].name) == offered_[i]) << files_[i].name;
+      expected.push_back("Start download file:\n\tfrom: " + url_ + "/" +
+                         ExtractFileName(files_[i].name) + "\n\tto: " + target + ".new");
+      expected.push_back("Success rename\n\t" + target + "\n\tto\n\t" + target + ".old");
+      expected.push_back("Prepare to rename file:\n\t" + target + ".new\n\tto\n\t" + target);
+    } else {
+      EXPECT_TRUE(test::ReadFile(terminal_ + files_[i].name) == previous_[i]) << files_[i].name;
+    }
+    EXPECT_FALSE(test::FileExists(terminal_ + files_[i].name + ".new")) << files_[i].name;
+    // The library and the companion are in use while they are replaced.
+    const bool inUse = i < 2;
+    if (inUse && KORVAN_TEST_FILES_IN_USE_STAY) {
+      EXPECT_TRUE(test::ReadFile(terminal_ + files_[i].name + ".old") == previous_[i]);
+    } else {
+      EXPECT_FALSE(test::FileExists(terminal_ + files_[i].name + ".old")) << files_[i].name;
+    }
+  }
+  EXPECT_TRUE(LogHoldsInOrder(expected));
+
+  if (BoxesAreAnswered()) {
+    const std::string transcript = Transcript();
+    EXPECT_NE(transcript.find("== New version of files available ==\nFiles: \n" + kLibraries +
+                              platform::kLibraryFileName + "\n" + kLibraries +
+                              platform::kCompanionFileName + "\n" + kLibraries +
+                              "Versioned.dll\n/MQL4/Experts/Expert.ex4\n\nDo you want to "
+                              "download?\n[OK/cancel] "),
+              std::string::npos)
+        << transcript;
+    EXPECT_NE(
+        transcript.find("== Updater Information ==\nNew version of files successfully loaded. "
+                        "4 files updated. Please restart MetaTrader to apply changes.\n"
+                        "[press Enter] "),
+        std::string::npos)
+        << transcript;
+  }
+}
+
+TEST_F(EndToEnd, ASecondRunInstallsOnlyWhatIsNewerAgain) {
+  EXPECT_EQ(RunTerminal(), "check 1\nlaunch 4\n");
+  // The installed versions are now the listed ones.
+  files_[0].listedVersion = "1, 1, 3";
+  files_[1].listedVersion = "1, 0, 1";
+  files_[3].listedVersion = "1, 1, 0";
+  // Versioned.dll now reports 0.0.0 itself and is offered again; nothing else.
+  EXPECT_EQ(RunTerminal(), "check 1\nlaunch 1\n");
+  EXPECT_TRUE(test::ReadFile(terminal_ + kLibraries + "Versioned.dll") == offered_[2]);
+  for (const LocalFile& file : files_) {
+    EXPECT_FALSE(test::FileExists(terminal_ + file.name + ".new")) << file.name;
+  }
+}
+
+TEST_F(EndToEnd, CancelChangesNothing) {
+  if (!BoxesAreAnswered()) GTEST_SKIP() << "no one to answer the boxes here";
+  EXPECT_EQ(RunTerminal(/*cancel=*/true), "check -1\n");
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    EXPECT_TRUE(test::ReadFile(terminal_ + files_[i].name) == previous_[i]) << files_[i].name;
+  }
+  EXPECT_EQ(Log().back(), "User cancel updates");
+}
+
+}  // namespace
