@@ -2,6 +2,7 @@
 // started and waited for with their exit codes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,18 @@ TEST_F(ProgramStart, ArgumentsArriveSplitByTheWindowsRules) {
   EXPECT_EQ(test::RecordedArguments(scratch_.path()),
             (Arguments{"-u", "http://127.0.0.1/up", "-a", "/T dir/terminal.exe", "-f",
                        R"({"Files":[]})", "-p", "42"}));
+}
+
+TEST_F(ProgramStart, AProgramInAFolderWithBlanksGetsItsArgumentsWhole) {
+  const std::string folder = scratch_.File("Program Files");
+  std::filesystem::create_directory(folder);
+  test::InstallFakeCompanion(folder, "7");
+  std::int32_t code = 0;
+  ASSERT_TRUE(platform::StartProgramAndWait(
+      (std::filesystem::path(folder) / platform::kCompanionFileName).string(),
+      R"( -u "a b" -p "1")", &code));
+  EXPECT_EQ(code, 7);
+  EXPECT_EQ(test::RecordedArguments(folder), (Arguments{"-u", "a b", "-p", "1"}));
 }
 
 TEST_F(ProgramStart, ExitCodesArriveWithTheirSign) {
