@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "platform/windows/format_message.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -167,15 +169,7 @@ std::string InternetErrorText(std::int32_t code) {
   // WinINet's texts are in its own message table, not the system's.
   HMODULE wininet = GetModuleHandleA("wininet.dll");
   if (wininet == nullptr) return std::string();
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-      wininet, static_cast<DWORD>(code), LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&buffer), 0,
-      nullptr);
-  std::string text;
-  if (length > 0 && buffer != nullptr) text.assign(buffer, length);
-  if (buffer != nullptr) LocalFree(buffer);
-  return text;
+  return FormatMessageText(wininet, code);
 }
 
 }  // namespace platform

@@ -92,8 +92,10 @@ ScopedTestLog::ScopedTestLog() : path_(directory_.File("KorvanUpdaterLog.log")) 
 
 ScopedTestLog::~ScopedTestLog() { g_log.reset(); }
 
-std::vector<std::string> ScopedTestLog::Messages() const {
-  std::string text = ReadFile(path_);
+std::vector<std::string> ScopedTestLog::Messages() const { return LogMessagesIn(path_); }
+
+std::vector<std::string> LogMessagesIn(const std::string& path) {
+  const std::string text = ReadFile(path);
   std::string plain;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;

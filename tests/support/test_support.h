@@ -38,6 +38,10 @@ std::string CompanionPath();  // the built companion program
 // An environment variable set by the test registration; empty when unset.
 std::string Environment(const char* name);
 
+// The messages of a log file, each without its "[stamp] : " prefix; a message
+// with line feeds stays one entry.
+std::vector<std::string> LogMessagesIn(const std::string& path);
+
 // Installs a log object writing to a scratch file as g_log for the lifetime of
 // the object, and restores the previous holder afterwards.
 class ScopedTestLog {

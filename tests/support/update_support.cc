@@ -10,28 +10,6 @@ namespace fs = std::filesystem;
 
 namespace test {
 
-std::vector<std::string> LogMessagesIn(const std::string& path) {
-  const std::string text = ReadFile(path);
-  std::string plain;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    plain += text[i];
-  }
-  // "[" + 24-character stamp + "] : " starts every message.
-  constexpr std::size_t kPrefix = 1 + 24 + 4;
-  std::vector<std::string> messages;
-  for (const std::string& line : SplitLines(plain)) {
-    const bool startsMessage =
-        line.size() >= kPrefix && line[0] == '[' && line.compare(25, 4, "] : ") == 0;
-    if (startsMessage) {
-      messages.push_back(line.substr(kPrefix));
-    } else if (!messages.empty()) {
-      messages.back() += "\n" + line;
-    }
-  }
-  return messages;
-}
-
 void DetachStandardInput() {
   // Only a POSIX terminal is asked from standard input; Windows boxes are
   // windows, so a failure to find the device there changes nothing.

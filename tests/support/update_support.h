@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace test {
+#include "tests/support/test_support.h"
 
-// The messages of a log file, each without its "[stamp] : " prefix; a message
-// with line feeds stays one entry.
-std::vector<std::string> LogMessagesIn(const std::string& path);
+namespace test {
 
 // Points standard input at the null device, so that a program the test
 // starts never waits for an answer from a terminal.
