@@ -29,7 +29,8 @@ std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
                                std::uint32_t* received, std::string* responseText);
 
 // The internet library's text for one of its own codes among DownloadUrlToFile's
-// results; empty for any other code.
+// results (curl's), where the system's table does not have it; empty for any
+// other code and on Windows, whose codes the system's table covers.
 std::string InternetErrorText(std::int32_t code);
 
 }  // namespace platform

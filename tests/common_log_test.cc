@@ -34,9 +34,11 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
   return std::mktime(&tm);
 }
 
+// The system's own ctime layout, the day always with two digits.
 std::string Stamp(std::time_t time) {
-  std::string text = std::ctime(&time);  // the system's own layout
+  std::string text = std::ctime(&time);
   text.pop_back();
+  if (text[8] == ' ') text[8] = '0';
   return text;
 }
 
@@ -78,6 +80,13 @@ TEST_F(CommonLogTest, LinesCarryTheCtimeStampAndAreFlushedAtOnce) {
   EXPECT_EQ(test::ReadFile(path_), Stored(Line("Result check = 1")));
   EXPECT_EQ(Stamp(g_fake_now).size(), 24u);
   EXPECT_EQ(platform::CtimeText(g_fake_now), Stamp(g_fake_now));
+}
+
+TEST_F(CommonLogTest, ADayBelowTenHasALeadingZero) {
+  SetTime(LocalTime(2016, 1, 2, 9, 5, 7));
+  TCommonLog log(path_);
+  log.Write(4, "Result check = %d", 1);
+  EXPECT_EQ(test::ReadFile(path_), Stored("[Sat Jan 02 09:05:07 2016] : Result check = 1\n"));
 }
 
 TEST_F(CommonLogTest, LevelsAboveFiveAreDroppedAndNegativeLevelsPass) {

@@ -162,7 +162,6 @@ TEST_F(DownloadFileTest, UnreachableServerLeavesTheDestinationAlone) {
   const Download download = Fetch("http://127.0.0.1:1/updateinfo.txt", path);
   EXPECT_NE(download.result, 0);
   EXPECT_NE(download.result, kHttpStatus);
-  EXPECT_NE(GetErrorText(download.result), "Unknown error") << download.result;
   EXPECT_EQ(download.received, 0u);
   EXPECT_EQ(ReadFile(path), "previous content");
 

@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "platform/windows/format_message.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -164,12 +162,10 @@ std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
   return 0;
 }
 
-std::string InternetErrorText(std::int32_t code) {
-  if (code < INTERNET_ERROR_BASE || code > INTERNET_ERROR_BASE + 199) return std::string();
-  // WinINet's texts are in its own message table, not the system's.
-  HMODULE wininet = GetModuleHandleA("wininet.dll");
-  if (wininet == nullptr) return std::string();
-  return FormatMessageText(wininet, code);
+std::string InternetErrorText(std::int32_t) {
+  // WinINet's codes are read from the system's message table like any other,
+  // so the texts in the log and the boxes stay those the system gives.
+  return std::string();
 }
 
 }  // namespace platform
