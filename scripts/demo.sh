@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # A whole update on loopback, the way a vendor's users meet it: nginx serves a
 # release, a stand-in terminal loads the updater library, checks, confirms and
-# lets the companion swap the files in place. Runs the Linux build and the
-# 32-bit Windows DLL under Wine.
+# lets the companion swap the files in place. Runs the Linux build and both
+# Windows DLLs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 export WINEDEBUG=-all
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux win32)
+[ ${#presets[@]} -gt 0 ] || presets=(linux win32 win64)
 for preset in "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
