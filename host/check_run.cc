@@ -10,13 +10,16 @@
 
 namespace {
 
-std::int32_t CheckForUpdates(const char16_t* url, const char16_t* waitApp, const char16_t* files) {
+std::int32_t CheckForUpdates(const char16_t* wideUrl, const char16_t* wideWaitApp,
+                             const char16_t* wideFiles) {
+  const std::string url = WideToAnsi(wideUrl);
+  const std::string waitApp = WideToAnsi(wideWaitApp);
+  const std::string files = WideToAnsi(wideFiles);
   g_log->Write(kLogLevel,
                "Start check update:\n\turl = %s\n\twaitApp = %s\n\tfiles = [\n\t\t%s\n\t]",
-               WideToAnsi(url).c_str(), WideToAnsi(waitApp).c_str(), WideToAnsi(files).c_str());
+               url.c_str(), waitApp.c_str(), files.c_str());
   TFileInfoList marked;
-  std::int32_t result =
-      DoCheckForUpdates(WideToAnsi(url), WideToAnsi(waitApp), WideToAnsi(files), marked);
+  std::int32_t result = DoCheckForUpdates(url, waitApp, files, marked);
   g_log->Write(kLogLevel, "Result check = %d", result);
   if (result == 1) {
     std::string names;
