@@ -38,11 +38,11 @@ if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-s
 fi
 
 if [ ${#missing[@]} -gt 0 ] || [ "${need_update:-0}" = 1 ]; then
-  $sudo apt-get update -qq
+  $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # jsoncpp source for the Windows builds: fetched, never committed.
