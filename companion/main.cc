@@ -10,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/dynamic_library.h"
 #include "platform/module_path.h"
+#include "platform/path.h"
 #include "platform/process.h"
 #include "platform/system_error.h"
 
@@ -31,11 +32,6 @@ int Refuse(const std::string& text, int exitCode) {
   return platform::ExitStatusFor(exitCode);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +46,7 @@ int main(int argc, char** argv) {
   }
 
   const std::string libraryPath =
-      DirectoryOf(platform::ExecutableFilePath()) + platform::kLibraryFileName;
+      platform::DirectoryOf(platform::ExecutableFilePath()) + platform::kLibraryFileName;
   platform::SetLastError(0);
   platform::LibraryHandle library = platform::LoadDynamicLibrary(libraryPath);
   if (library == nullptr) {

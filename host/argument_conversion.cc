@@ -1,6 +1,7 @@
 // Turning the host's arguments and the library's own path into narrow text.
 #include "host/host.h"
 #include "platform/module_path.h"
+#include "platform/path.h"
 #include "platform/text_conversion.h"
 
 std::string WideToAnsi(const char16_t* text) {
@@ -12,12 +13,10 @@ std::string WideToAnsi(const char16_t* text) {
 
 std::string GetModuleDirectory() {
   const std::string path = platform::ModuleFilePath();
-  // Drive and directory: everything up to and including the last separator.
-  const std::size_t separator = path.find_last_of("/\\");
-  if (separator != std::string::npos) return path.substr(0, separator + 1);
+  const std::string directory = platform::DirectoryOf(path);
   // A bare drive ("C:name") keeps its drive.
-  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
-  return std::string();
+  if (directory.empty() && path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
+  return directory;
 }
 
 std::string ReplaceAll(const std::string& subject, const std::string& pattern,
@@ -30,3 +29,5 @@ std::string ReplaceAll(const std::string& subject, const std::string& pattern,
   }
   return result;
 }
+
+std::string UnescapeQuotes(const std::string& files) { return ReplaceAll(files, "\\\"", "\""); }

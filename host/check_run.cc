@@ -1,7 +1,5 @@
 // XCheckForUpdates: the check run in the terminal's process and the
 // confirmation box.
-#include <exception>
-
 #include "host/host.h"
 #include "host/update_runs.h"
 #include "log/common_log.h"
@@ -42,17 +40,13 @@ std::int32_t CheckForUpdates(const char16_t* wideUrl, const char16_t* wideWaitAp
 
 std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitApp,
                                const std::string& files, TFileInfoList& out) {
-  platform::InitializeCom();
   TFileInfoList list;
-  try {
+  {
+    const platform::ScopedCom com;
     WaitAppPath = waitApp;
-    ParseFileInfoList(list, ReplaceAll(files, "\\\"", "\""));
-  } catch (...) {
-    platform::UninitializeCom();
-    throw;
+    ParseFileInfoList(list, UnescapeQuotes(files));
   }
   // The check itself runs without COM.
-  platform::UninitializeCom();
   if (!CheckUpdates(list, url)) return 0;
   out = list;
   return 1;
@@ -60,13 +54,5 @@ std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitAp
 
 KORVAN_API std::int32_t KORVAN_CALL XCheckForUpdates(const char16_t* url, const char16_t* waitApp,
                                                      const char16_t* files) {
-  // No exception may reach the terminal.
-  try {
-    return CheckForUpdates(url, waitApp, files);
-  } catch (const std::exception& error) {
-    g_log->Write(kLogLevel, "Error when perform update: %s", error.what());
-  } catch (...) {
-    g_log->Write(kLogLevel, "Error when perform update: %s", "unknown exception");
-  }
-  return 0;
+  return LoggingErrors(0, [&] { return CheckForUpdates(url, waitApp, files); });
 }

@@ -18,6 +18,11 @@ std::string GetModuleDirectory();
 std::string ReplaceAll(const std::string& subject, const std::string& pattern,
                        const std::string& replacement);
 
+// The terminal's `files` text with its escaped quotes (\") made plain, as the
+// check run and the launcher take it. The process run receives it from the
+// companion's command line already plain, and does not unescape it again.
+std::string UnescapeQuotes(const std::string& files);
+
 KORVAN_API std::int32_t KORVAN_CALL XCheckForUpdates(const char16_t* url, const char16_t* waitApp,
                                                      const char16_t* files);
 KORVAN_API std::int32_t KORVAN_CALL XLaunchUpdater(const char16_t* url, const char16_t* waitApp,

@@ -58,10 +58,8 @@ bool FormatUpdaterParameters(const std::string& url, const std::string& waitApp,
 std::string CheckUpdaterParameters(const std::string& parameters, const std::string& url,
                                    const std::string& waitApp, const std::string& files,
                                    std::uint32_t processId) {
-  const std::vector<std::string> expected = {"-u", url,
-                                             "-a", waitApp,
-                                             "-f", ReplaceAll(files, "\\\"", "\""),
-                                             "-p", std::to_string(processId)};
+  const std::vector<std::string> expected = {
+      "-u", url, "-a", waitApp, "-f", UnescapeQuotes(files), "-p", std::to_string(processId)};
   const std::vector<std::string> received = platform::SplitCommandLineArguments(parameters);
   if (received.size() != expected.size()) {
     return "its command line would split into " + std::to_string(received.size()) +

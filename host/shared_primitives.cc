@@ -13,7 +13,8 @@ constexpr std::int32_t kSectionCount = 6;
 constexpr std::int32_t kFlagCount = 10;
 // The flags are guarded by the very section the host can enter as number 5.
 constexpr std::int32_t kFlagSection = 5;
-constexpr char kVersionText[] = "1.1.2";
+// The project version, from the build.
+constexpr char kVersionText[] = KORVAN_VERSION_TEXT;
 
 platform::CriticalSection SharedSections[kSectionCount];
 std::int32_t SharedFlags[kFlagCount];

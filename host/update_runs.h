@@ -1,10 +1,12 @@
-// The two update runs behind the update exports, and the launcher's check of
-// the companion's command line.
+// The check run behind XCheckForUpdates, the error handling both update runs
+// share, and the launcher's check of the companion's command line.
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 
+#include "log/common_log.h"
 #include "update/update.h"
 
 // The check run of XCheckForUpdates: 1 with `out` filled when at least one
@@ -12,11 +14,20 @@
 std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitApp,
                                const std::string& files, TFileInfoList& out);
 
-// The process run of XUpdaterProcess, in the companion's process: the number
-// of files updated, 0 when nothing needed it, -2 after an exception, -3 when
-// nothing could be updated.
-std::int32_t DoUpdaterProcess(const char* url, const char* waitApp, const char* files,
-                              std::uint32_t hostProcessId);
+// Runs `run` and returns its result; an exception that leaves it is logged
+// as the update's error and gives `failed` instead, for no exception may
+// reach the terminal.
+template <typename Run>
+std::int32_t LoggingErrors(std::int32_t failed, Run run) {
+  try {
+    return run();
+  } catch (const std::exception& error) {
+    g_log->Write(kLogLevel, "Error when perform update: %s", error.what());
+  } catch (...) {
+    g_log->Write(kLogLevel, "Error when perform update: %s", "unknown exception");
+  }
+  return failed;
+}
 
 // The companion's parameter text " -u \"url\" -a \"waitApp\" -f \"files\" -p
 // \"id\"", or false when it does not fit in its 4096-byte buffer.

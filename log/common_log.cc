@@ -65,21 +65,22 @@ void TCommonLog::CheckRotation(std::time_t now) {
 
   // Only a later day of the year, or 1 January, is a new day: a clock set
   // back, or a first line on 2 January after 30 December, is not.
-  const bool day_changed =
+  const bool dayChanged =
       current.tm_yday > lastTime.tm_yday || (current.tm_yday == 0 && lastTime.tm_yday != 0);
-  const bool size_reached = platform::StreamPosition(file) >= maxSize;
+  const bool sizeReached = platform::StreamPosition(file) >= maxSize;
 
-  if (day_changed || size_reached) {
+  if (dayChanged || sizeReached) {
     char suffix[32] = {};
     std::strftime(suffix, sizeof suffix, "%Y%m%d_%H%M%S", &lastTime);
-    const std::string new_name = fileName + "." + suffix;
+    const std::string newName = fileName + "." + suffix;
+    // "reloging" kept verbatim: log readers look for the line as it is.
     std::fprintf(file, "[%s] : Closed for reloging, passed day will be saved in %s",
-                 fileName.c_str(), new_name.c_str());
+                 fileName.c_str(), newName.c_str());
     std::fclose(file);
     file = nullptr;
-    const int error = platform::RenameNoReplace(fileName, new_name);
+    const int error = platform::RenameNoReplace(fileName, newName);
     if (error != 0) {
-      std::printf("renaming %s to %s failed with %d\n", fileName.c_str(), new_name.c_str(), error);
+      std::printf("renaming %s to %s failed with %d\n", fileName.c_str(), newName.c_str(), error);
     }
     Open();
   }

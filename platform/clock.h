@@ -1,4 +1,4 @@
-// Calendar time, replaceable in tests so that a test can write "tomorrow".
+// Calendar time.
 #pragma once
 
 #include <ctime>
@@ -7,10 +7,6 @@
 namespace platform {
 
 std::time_t Now();
-
-// Replaces Now() until reset with nullptr.
-using NowFunction = std::time_t (*)();
-void SetNowForTesting(NowFunction now);
 
 // Local broken-down time; false when the time cannot be converted.
 bool ToLocalTime(std::time_t time, std::tm* out);

@@ -1,20 +1,20 @@
 #include "platform/com.h"
 
-namespace platform {
+#include "platform/os_hooks.h"
+#include "platform/testing.h"
 
-void InitializeSystemCom();
-void UninitializeSystemCom();
+namespace platform {
 
 namespace {
 thread_local ComCallCounts t_counts;
 }  // namespace
 
-void InitializeCom() {
+ScopedCom::ScopedCom() {
   ++t_counts.initialized;
   InitializeSystemCom();
 }
 
-void UninitializeCom() {
+ScopedCom::~ScopedCom() {
   ++t_counts.released;
   UninitializeSystemCom();
 }

@@ -2,9 +2,10 @@
 
 #include <atomic>
 
-namespace platform {
+#include "platform/os_hooks.h"
+#include "platform/testing.h"
 
-int ShowSystemMessageBox(const std::string& text, const std::string& caption, unsigned style);
+namespace platform {
 
 namespace {
 std::atomic<MessageBoxHandler> g_handler{nullptr};

@@ -19,10 +19,4 @@ constexpr int kAnswerCancel = 2;
 // the text on standard error and kAnswerNone).
 int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style);
 
-// Lets a test see every box and give the answer; nullptr restores the real
-// boxes.
-using MessageBoxHandler = int (*)(const std::string& text, const std::string& caption,
-                                  unsigned style);
-void SetMessageBoxHandlerForTesting(MessageBoxHandler handler);
-
 }  // namespace platform

@@ -12,10 +12,6 @@ LibraryHandle LoadDynamicLibrary(const std::string& path);
 void FreeDynamicLibrary(LibraryHandle library);
 // The export's address, or nullptr.
 void* FindExport(LibraryHandle library, const char* name);
-// The export with that ordinal, or nullptr; always nullptr where the platform
-// has no ordinals.
-void* FindExportByOrdinal(LibraryHandle library, int ordinal);
-bool PlatformHasOrdinals();
 
 // The file extension of this platform's own libraries (".dll", ".so").
 extern const char kNativeLibraryExtension[];

@@ -7,9 +7,6 @@
 
 namespace platform {
 
-// How a text-mode stream stores a line feed on this platform.
-extern const char kTextModeLineEnd[];
-
 // Renames `from` to `to` but never replaces an existing `to`. Returns 0, or
 // the C runtime's error number.
 int RenameNoReplace(const std::string& from, const std::string& to);

@@ -2,21 +2,20 @@
 
 #include <mutex>
 
+#include "platform/os_hooks.h"
+#include "platform/testing.h"
+
 namespace platform {
 
-// The system's side, per platform.
-std::string SystemTemporaryPath();
-std::string LongPathForm(const std::string& path);
-
 namespace {
-std::mutex g_override_mutex;
+std::mutex g_overrideMutex;
 std::string g_override;
 }  // namespace
 
 std::string TemporaryDirectory() {
   std::string path;
   {
-    std::lock_guard<std::mutex> lock(g_override_mutex);
+    std::lock_guard<std::mutex> lock(g_overrideMutex);
     path = g_override;
   }
   if (path.empty()) path = SystemTemporaryPath();
@@ -24,7 +23,7 @@ std::string TemporaryDirectory() {
 }
 
 void SetTemporaryDirectoryForTesting(const std::string& directory) {
-  std::lock_guard<std::mutex> lock(g_override_mutex);
+  std::lock_guard<std::mutex> lock(g_overrideMutex);
   g_override = directory;
 }
 

@@ -15,10 +15,6 @@ extern const int kErrorPathNotFound;
 // system names it. Empty when the system names none.
 std::string TemporaryDirectory();
 
-// Makes TemporaryDirectory() start from `directory` instead of the system's
-// temporary path; an empty string restores the system's.
-void SetTemporaryDirectoryForTesting(const std::string& directory);
-
 // Creates the directory (CreateDirectoryA with default security; mkdir, for
 // the user alone). 0, or the platform's error number, also left as the last
 // error.

@@ -13,14 +13,15 @@
 #include "log/common_log.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/testing.h"
 #include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::atomic<std::time_t> g_fake_now{0};
-std::time_t FakeNow() { return g_fake_now.load(); }
+std::atomic<std::time_t> g_fakeNow{0};
+std::time_t FakeNow() { return g_fakeNow.load(); }
 
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
   std::tm tm{};
@@ -61,12 +62,12 @@ class CommonLogTest : public ::testing::Test {
   void TearDown() override { platform::SetNowForTesting(nullptr); }
 
   void SetTime(std::time_t time) {
-    g_fake_now = time;
+    g_fakeNow = time;
     platform::SetNowForTesting(&FakeNow);
   }
 
   std::string Line(const std::string& message) const {
-    return "[" + Stamp(g_fake_now) + "] : " + message + "\n";
+    return "[" + Stamp(g_fakeNow) + "] : " + message + "\n";
   }
 
   test::ScratchDirectory directory_;
@@ -78,8 +79,8 @@ TEST_F(CommonLogTest, LinesCarryTheCtimeStampAndAreFlushedAtOnce) {
   EXPECT_EQ(log.Write(4, "Result check = %d", 1), static_cast<int>(sizeof "Result check = 1") - 1);
   // Read while the log is still open: nothing waits in a buffer.
   EXPECT_EQ(test::ReadFile(path_), Stored(Line("Result check = 1")));
-  EXPECT_EQ(Stamp(g_fake_now).size(), 24u);
-  EXPECT_EQ(platform::CtimeText(g_fake_now), Stamp(g_fake_now));
+  EXPECT_EQ(Stamp(g_fakeNow).size(), 24u);
+  EXPECT_EQ(platform::CtimeText(g_fakeNow), Stamp(g_fakeNow));
 }
 
 TEST_F(CommonLogTest, ADayBelowTenHasALeadingZero) {
@@ -250,7 +251,7 @@ TEST_F(CommonLogTest, ConcurrentWritersNeverInterleave) {
     }
     for (auto& writer : writers) writer.join();
   }
-  const std::string stamped = "[" + Stamp(g_fake_now) + "] : writer ";
+  const std::string stamped = "[" + Stamp(g_fakeNow) + "] : writer ";
   std::set<std::string> seen;
   const auto lines = test::SplitLines(test::ReadFile(path_));
   ASSERT_EQ(lines.size(), 2u * kThreads * kLines);

@@ -51,11 +51,11 @@ class DownloadFileTest : public ::testing::Test {
 };
 
 TEST_F(DownloadFileTest, StaticFilesArriveByteForByte) {
-  std::string every_byte;
-  for (int i = 0; i < 256; ++i) every_byte += static_cast<char>(i);
-  every_byte += "\r\n\n\r\x1a";
+  std::string everyByte;
+  for (int i = 0; i < 256; ++i) everyByte += static_cast<char>(i);
+  everyByte += "\r\n\n\r\x1a";
   const std::string large = PatternBytes(3 * 1024 * 1024 + 1023);
-  for (const std::string& content : {every_byte, large, std::string("{\"Files\": []}\n")}) {
+  for (const std::string& content : {everyByte, large, std::string("{\"Files\": []}\n")}) {
     const ServedFile served(UniqueName(std::to_string(content.size()) + ".bin"), content);
     const std::string path = ExistingDestination();
     const Download download = Fetch(served.url(), path);
@@ -210,13 +210,13 @@ TEST_F(DownloadFileTest, ASecondDownloadIntoAFileBeingWrittenFails) {
   const std::string path = scratch_.File("shared.dll.new");
   constexpr std::size_t kLength = 8000;
   Download first;
-  std::atomic<bool> first_done{false};
+  std::atomic<bool> firstDone{false};
   std::thread slow([&] {
     first = Fetch(ControlBase() + "/slow/8000/8/200", path);
-    first_done = true;
+    firstDone = true;
   });
   // The second starts while the first writes its body (about 1.4 s long).
-  while (!FileExists(path) && !first_done) std::this_thread::yield();
+  while (!FileExists(path) && !firstDone) std::this_thread::yield();
   const Download second = Fetch(ControlBase() + "/bytes/10", path);
   slow.join();
   EXPECT_NE(second.result, 0);

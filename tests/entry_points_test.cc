@@ -9,11 +9,11 @@
 
 #include "host/host.h"
 #include "host/update_runs.h"
-#include "platform/com.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/temp_files.h"
+#include "platform/testing.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/loaded_library.h"
 #include "tests/support/test_support.h"
@@ -73,8 +73,8 @@ class Launcher : public ::testing::Test {
     return library_.XLaunchUpdater(test::Utf16(url).c_str(), test::Utf16(waitApp).c_str(),
                                    test::Utf16(files).c_str());
   }
-  Strings Log() const { return test::LogMessagesIn(library_.log_path()); }
-  const std::string& Folder() const { return library_.library_directory(); }
+  Strings Log() const { return test::LogMessagesIn(library_.logPath()); }
+  const std::string& Folder() const { return library_.libraryDirectory(); }
 
   test::LoadedLibrary library_;
 };

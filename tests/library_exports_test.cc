@@ -7,6 +7,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/file_system.h"
 #include "platform/module_path.h"
+#include "platform/testing.h"
 #include "tests/support/loaded_library.h"
 
 namespace {
@@ -20,16 +21,16 @@ TEST(LibraryExports, EveryExportResolvesByNameAndByItsOrdinal) {
   ASSERT_NE(library.handle(), nullptr);
   for (int ordinal = 1; ordinal <= 10; ++ordinal) {
     const char* name = kExportsByOrdinal[ordinal - 1];
-    void* by_name = platform::FindExport(library.handle(), name);
+    void* byName = platform::FindExport(library.handle(), name);
     if (!platform::PlatformHasOrdinals()) {
       // Shared objects have no entry function to export and no ordinals.
       if (ordinal > 1) {
-        EXPECT_NE(by_name, nullptr) << name;
+        EXPECT_NE(byName, nullptr) << name;
       }
       continue;
     }
-    EXPECT_NE(by_name, nullptr) << name;
-    EXPECT_EQ(platform::FindExportByOrdinal(library.handle(), ordinal), by_name) << name;
+    EXPECT_NE(byName, nullptr) << name;
+    EXPECT_EQ(platform::FindExportByOrdinal(library.handle(), ordinal), byName) << name;
   }
   EXPECT_EQ(platform::FindExport(library.handle(), "DllMain"), nullptr);
   EXPECT_EQ(platform::FindExport(library.handle(), "WideToAnsi"), nullptr);
@@ -38,16 +39,16 @@ TEST(LibraryExports, EveryExportResolvesByNameAndByItsOrdinal) {
 TEST(LibraryExports, LoadingCreatesTheLogTwoLevelsAboveTheLibrary) {
   test::LoadedLibrary library;
   ASSERT_NE(library.handle(), nullptr);
-  EXPECT_TRUE(test::FileExists(library.log_path()));
-  EXPECT_FALSE(test::FileExists(library.library_directory() + "/KorvanUpdaterLog.log"));
+  EXPECT_TRUE(test::FileExists(library.logPath()));
+  EXPECT_FALSE(test::FileExists(library.libraryDirectory() + "/KorvanUpdaterLog.log"));
   // A run writes its lines there, in the platform's text mode. Nothing listens
   // on port 9: the check fails at once.
   EXPECT_EQ(library.XCheckForUpdates(u"http://127.0.0.1:9", u"C:\\T\\terminal.exe", u"[]"), 0);
   library.Unload();
-  const std::string content = test::ReadFile(library.log_path());
+  const std::string content = test::ReadFile(library.logPath());
   const std::string end = platform::kTextModeLineEnd;
-  const std::string first_line = "Start check update:" + end + "\turl = http://127.0.0.1:9" + end;
-  EXPECT_NE(content.find("] : " + first_line), std::string::npos) << content;
+  const std::string firstLine = "Start check update:" + end + "\turl = http://127.0.0.1:9" + end;
+  EXPECT_NE(content.find("] : " + firstLine), std::string::npos) << content;
   EXPECT_EQ(content.substr(content.size() - end.size()), end);
   if (end == "\r\n") {
     EXPECT_EQ(content.find("\n"), content.find("\r\n") + 1);

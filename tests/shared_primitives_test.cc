@@ -42,21 +42,21 @@ TEST(SharedPrimitives, SectionsAreRecursiveForTheirOwner) {
     ASSERT_EQ(library.extEnterCS(section), 1);
     EXPECT_NE(library.extTryEnterCS(section), 0);  // already owned: entered again
 
-    std::atomic<int> other_thread_result{-1};
-    std::thread([&] { other_thread_result = library.extTryEnterCS(section); }).join();
-    EXPECT_EQ(other_thread_result, 0) << section;
+    std::atomic<int> otherThreadResult{-1};
+    std::thread([&] { otherThreadResult = library.extTryEnterCS(section); }).join();
+    EXPECT_EQ(otherThreadResult, 0) << section;
 
     EXPECT_EQ(library.extLeaveCS(section), 1);
     // One leave is not enough: the second enter needs its own.
-    std::thread([&] { other_thread_result = library.extTryEnterCS(section); }).join();
-    EXPECT_EQ(other_thread_result, 0) << section;
+    std::thread([&] { otherThreadResult = library.extTryEnterCS(section); }).join();
+    EXPECT_EQ(otherThreadResult, 0) << section;
 
     EXPECT_EQ(library.extLeaveCS(section), 1);
     std::thread([&] {
-      other_thread_result = library.extTryEnterCS(section);
-      if (other_thread_result != 0) library.extLeaveCS(section);
+      otherThreadResult = library.extTryEnterCS(section);
+      if (otherThreadResult != 0) library.extLeaveCS(section);
     }).join();
-    EXPECT_NE(other_thread_result, 0) << section;
+    EXPECT_NE(otherThreadResult, 0) << section;
   }
 }
 
@@ -68,19 +68,19 @@ TEST(SharedPrimitives, FlagCallsWaitWhileAnotherThreadHoldsSectionFive) {
   library.extSetFlag(2, 12);
   EXPECT_EQ(library.extGetFlag(2), 12);
 
-  std::atomic<bool> read_done{false};
-  std::atomic<int> value_read{0};
+  std::atomic<bool> readDone{false};
+  std::atomic<int> valueRead{0};
   std::thread reader([&] {
-    value_read = library.extGetFlag(2);
-    read_done = true;
+    valueRead = library.extGetFlag(2);
+    readDone = true;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_FALSE(read_done) << "extGetFlag returned while section 5 was held by another thread";
+  EXPECT_FALSE(readDone) << "extGetFlag returned while section 5 was held by another thread";
   library.extSetFlag(2, 13);
   EXPECT_EQ(library.extLeaveCS(5), 1);
   reader.join();
-  EXPECT_TRUE(read_done);
-  EXPECT_EQ(value_read, 13);
+  EXPECT_TRUE(readDone);
+  EXPECT_EQ(valueRead, 13);
 }
 
 TEST(SharedPrimitives, VersionTextIsANewBufferEveryCall) {

@@ -8,6 +8,7 @@
 
 #include "platform/system_error.h"
 #include "platform/temp_files.h"
+#include "platform/testing.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/dynamic_library.h"
 #include "platform/temp_files.h"
+#include "platform/testing.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
 #include "update/update.h"
@@ -100,17 +101,17 @@ std::vector<std::string> FilesIn(const std::string& directory) {
 class UpdateCheck : public ::testing::Test {
  protected:
   UpdateCheck()
-      : saved_wait_app_path_(WaitAppPath),
-        temporary_directory_((fs::path(temp_.path()) / "").string()) {
+      : savedWaitAppPath_(WaitAppPath),
+        temporaryDirectory_((fs::path(temp_.path()) / "").string()) {
     Boxes().clear();
     platform::SetMessageBoxHandlerForTesting(&RecordBox);
-    platform::SetTemporaryDirectoryForTesting(temporary_directory_);
+    platform::SetTemporaryDirectoryForTesting(temporaryDirectory_);
     WaitAppPath = (fs::path(app_.path()) / "terminal.exe").string();
   }
   ~UpdateCheck() override {
     platform::SetMessageBoxHandlerForTesting(nullptr);
     platform::SetTemporaryDirectoryForTesting("");
-    WaitAppPath = saved_wait_app_path_;
+    WaitAppPath = savedWaitAppPath_;
   }
 
   // Puts the test library `fixture` at `name` below the local folder.
@@ -123,7 +124,7 @@ class UpdateCheck : public ::testing::Test {
   }
 
   std::string DirectoryLine() const {
-    return "Create directory: " + temporary_directory_ + ", already exist";
+    return "Create directory: " + temporaryDirectory_ + ", already exist";
   }
 
   test::ScopedTestLog log_;
@@ -132,10 +133,10 @@ class UpdateCheck : public ::testing::Test {
   ServedFolder server_;
 
  private:
-  std::string saved_wait_app_path_;
+  std::string savedWaitAppPath_;
 
  protected:
-  const std::string temporary_directory_;
+  const std::string temporaryDirectory_;
 };
 
 TEST_F(UpdateCheck, NormalCallWritesFourLinesAndLeavesNoFileBehind) {
@@ -157,13 +158,13 @@ TEST_F(UpdateCheck, SlashIsInsertedEvenAfterOneThatEndsTheAddress) {
   server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 2, 0, 0)}));
   TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
   // The access log outlives test runs: only what this call adds counts.
-  const std::size_t logged_before = NginxAccessLog().size();
+  const std::size_t loggedBefore = NginxAccessLog().size();
 
   // The server takes "//" for "/": the same manifest answers.
   EXPECT_TRUE(CheckUpdates(files, server_.url() + "/"));
 
   EXPECT_TRUE(files[0].needsUpdate);
-  const std::string requests = NginxAccessLog().substr(logged_before);
+  const std::string requests = NginxAccessLog().substr(loggedBefore);
   const std::string request = "\"GET /" + server_.name() + "//updateinfo.txt HTTP/1.1\"";
   EXPECT_NE(requests.find(request), std::string::npos) << request << "\n" << requests;
 }
@@ -337,9 +338,9 @@ TEST_F(UpdateCheck, ManifestThatIsNoFileListMarksNothing) {
 struct FailureText {
   bool matched = false;
   long long code = 0;
-  std::string code_text;
-  long long last_error = 0;
-  std::string last_error_text;
+  std::string codeText;
+  long long lastError = 0;
+  std::string lastErrorText;
   std::string response;
 };
 
@@ -351,9 +352,9 @@ FailureText ParseFailure(const std::string& text) {
   if (!std::regex_match(text, match, pattern)) return parsed;
   parsed.matched = true;
   parsed.code = std::stoll(match[1]);
-  parsed.code_text = match[2];
-  parsed.last_error = std::stoll(match[3]);
-  parsed.last_error_text = match[4];
+  parsed.codeText = match[2];
+  parsed.lastError = std::stoll(match[3]);
+  parsed.lastErrorText = match[4];
   parsed.response = match[5];
   return parsed;
 }
@@ -364,8 +365,8 @@ void ExpectFailureBox(const Box& box) {
   const FailureText failure = ParseFailure(box.text);
   ASSERT_TRUE(failure.matched) << box.text;
   EXPECT_NE(failure.code, 0);
-  EXPECT_EQ(failure.code_text, GetErrorText(static_cast<std::int32_t>(failure.code)));
-  EXPECT_EQ(failure.last_error_text, GetErrorText(static_cast<std::int32_t>(failure.last_error)));
+  EXPECT_EQ(failure.codeText, GetErrorText(static_cast<std::int32_t>(failure.code)));
+  EXPECT_EQ(failure.lastErrorText, GetErrorText(static_cast<std::int32_t>(failure.lastError)));
 }
 
 TEST_F(UpdateCheck, FailedDownloadShowsOneBoxAndTouchesNothing) {

@@ -20,10 +20,10 @@ namespace fs = std::filesystem;
 // it; the previous WaitAppPath comes back afterwards.
 class VersionProbe : public ::testing::Test {
  protected:
-  VersionProbe() : saved_wait_app_path_(WaitAppPath) {
+  VersionProbe() : savedWaitAppPath_(WaitAppPath) {
     WaitAppPath = (fs::path(folder_.path()) / "terminal.exe").string();
   }
-  ~VersionProbe() override { WaitAppPath = saved_wait_app_path_; }
+  ~VersionProbe() override { WaitAppPath = savedWaitAppPath_; }
 
   // Copies the test library `fixture` to `path`, creating its folders.
   static void Install(const std::string& fixture, const fs::path& path) {
@@ -55,7 +55,7 @@ class VersionProbe : public ::testing::Test {
   test::ScratchDirectory folder_;
 
  private:
-  std::string saved_wait_app_path_;
+  std::string savedWaitAppPath_;
 };
 
 TEST_F(VersionProbe, PreferredFunctionAloneIsCalledAndTheLibraryReleasedEachTime) {
@@ -109,13 +109,13 @@ TEST_F(VersionProbe, FilesThatCannotTellKeepTheListedVersion) {
 
 TEST_F(VersionProbe, OnlyLibraryExtensionsAreLoadedInAnyLetterCase) {
   const std::string native = platform::kNativeLibraryExtension;
-  std::string native_upper;
+  std::string nativeUpper;
   for (char c : native)
-    native_upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    nativeUpper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 
   // Every one of these files is a loadable library: only the name decides.
   for (const std::string& name : std::vector<std::string>{"/a.dll", "/b.DLL", "/c.Dll", "/d.dLl",
-                                                          "/e" + native, "/f" + native_upper}) {
+                                                          "/e" + native, "/f" + nativeUpper}) {
     Install("version_both", fs::path(folder_.path()) / name.substr(1));
     TFileInfo file = Listed(name);
     EXPECT_TRUE(GetLocalFileVersion(file)) << name;
@@ -146,12 +146,12 @@ TEST_F(VersionProbe, DirectoryEndsAtTheLastSeparatorOfEitherKind) {
 
   // A trailing separator: the directory is everything before it; a
   // backslash after the last "/" ends the directory as well.
-  for (const std::string& wait_app : {folder_.path() + "/app/", folder_.path() + "/app\\",
-                                      folder_.path() + "/app\\terminal.exe"}) {
-    WaitAppPath = wait_app;
+  for (const std::string& waitApp : {folder_.path() + "/app/", folder_.path() + "/app\\",
+                                     folder_.path() + "/app\\terminal.exe"}) {
+    WaitAppPath = waitApp;
     TFileInfo file = Listed("/both.dll");
-    EXPECT_TRUE(GetLocalFileVersion(file)) << wait_app;
-    EXPECT_EQ(VersionText(file), "v4.5.1") << wait_app;
+    EXPECT_TRUE(GetLocalFileVersion(file)) << waitApp;
+    EXPECT_EQ(VersionText(file), "v4.5.1") << waitApp;
   }
 }
 
@@ -159,10 +159,10 @@ TEST_F(VersionProbe, ApplicationPathWithoutDirectoryProbesNothing) {
   const fs::path library = fs::path(folder_.path()) / "both.dll";
   Install("version_both", library);
   // Gluing an empty directory to this name would load the library.
-  for (const std::string wait_app : {"terminal.exe", ""}) {
-    WaitAppPath = wait_app;
+  for (const std::string waitApp : {"terminal.exe", ""}) {
+    WaitAppPath = waitApp;
     TFileInfo file = Listed(library.string());
-    EXPECT_FALSE(GetLocalFileVersion(file)) << "'" << wait_app << "'";
+    EXPECT_FALSE(GetLocalFileVersion(file)) << "'" << waitApp << "'";
     ExpectUnchanged(file, library.string());
   }
 }
@@ -172,7 +172,7 @@ TEST_F(VersionProbe, OverlongDirectoryPartGivesNoExtension) {
   // after any drive letter.
   const std::string& base = folder_.path();
   const std::size_t drive = base.size() > 1 && base[1] == ':' ? 2 : 0;
-  const auto directory_of_length = [&](std::size_t part_length) {
+  const auto directoryOfLength = [&](std::size_t part_length) {
     std::string directory = base;
     // What the added folders must bring, their separators included.
     std::size_t remaining = part_length + drive - 1 - base.size();
@@ -186,15 +186,15 @@ TEST_F(VersionProbe, OverlongDirectoryPartGivesNoExtension) {
   };
   ASSERT_LT(base.size() - drive + 1, 200u);
 
-  const fs::path fitting = directory_of_length(250);
+  const fs::path fitting = directoryOfLength(250);
   Install("version_both", fitting / "v.dll");
   WaitAppPath = (fitting / "terminal.exe").string();
   TFileInfo file = Listed("/v.dll");
   EXPECT_TRUE(GetLocalFileVersion(file)) << WaitAppPath;
 
-  const fs::path too_long = directory_of_length(255);
-  Install("version_both", too_long / "v.dll");
-  WaitAppPath = (too_long / "terminal.exe").string();
+  const fs::path tooLong = directoryOfLength(255);
+  Install("version_both", tooLong / "v.dll");
+  WaitAppPath = (tooLong / "terminal.exe").string();
   file = Listed("/v.dll");
   EXPECT_FALSE(GetLocalFileVersion(file)) << WaitAppPath;
   ExpectUnchanged(file, "/v.dll");

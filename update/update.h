@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/http.h"
+
 // One listed file.
 struct TFileInfo {
   std::string name;
@@ -34,25 +36,9 @@ extern std::string WaitAppPath;
 // many it appended; a malformed text appends nothing.
 std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text);
 
-// Downloads `url` into the file `path`. Returns 0 when the file holds the
-// complete body of a 2xx answer; otherwise a nonzero code, also left as the
-// thread's last error, that GetErrorText turns into text:
-//   Windows: the system's error numbers (3 path not found, 5 access denied,
-//     112 disk full, ...) and WinINet's 12000-12199 (12029 cannot connect,
-//     12007 name not resolved, ...);
-//   POSIX: errno values (below 4096) for the file, and 10000 + curl's
-//     CURLcode for the transfer (10007 cannot connect, 10018 partial file,
-//     10060 certificate not trusted, ...);
-//   both: 0x20000000 + the HTTP status for an answer outside 2xx (404 gives
-//     536871316), 0x20001000 for a body shorter than its Content-Length.
-// An existing file is untouched until a 2xx answer has arrived; a failure
-// once the file was created removes it rather than leave part of a body.
-// `responseText` receives the status line of an answer outside 2xx, or the
-// platform's description of a transfer that failed (WinINet: the server's
-// last response text when the address could not be opened; curl: its error
-// text); otherwise it is left as it was.
-std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
-                          const std::string& url, const std::string& path);
+// Downloads one URL into one file: the platform's own, whose contract is in
+// platform/http.h.
+using platform::DownloadFile;
 // The text for an error code of DownloadFile or of the system; "Unknown
 // error" when there is none.
 std::string GetErrorText(std::int32_t code);

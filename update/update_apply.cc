@@ -6,6 +6,7 @@
 
 #include "log/common_log.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_error.h"
 #include "update/apply_testing.h"
 #include "update/update.h"
@@ -53,7 +54,9 @@ void RestorePrevious(const std::string& oldPath, const std::string& targetPath) 
   }
 }
 
-// Steps 3 to 12 for one marked file; true when the download was put in place.
+// One marked file: download it beside the installed one as ".new", move the
+// installed one aside as ".old", move the download into place and remove the
+// ".old" copy; true when the download was put in place.
 bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
                    const TFileInfo& file) {
   const std::string filePart = ExtractFileName(file.name);
@@ -68,6 +71,7 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
   std::string responseText;
   const std::int32_t result = DownloadFile(&received, &responseText, address, newPath);
   if (result != 0) {
+    // Kept verbatim, two blanks after "=" included: vendors' tools read it.
     const std::string message =
         "Error updating " + newPath + " file. Error code =  " + std::to_string(result) +
         ". Error message = " + responseText + " Try to launch terminal with administrators rights.";
@@ -79,6 +83,7 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
   if (Exists(oldPath)) {
     const int error = platform::RemovePath(oldPath);
     if (error == 0) {
+      // "Successfuly" kept verbatim: vendors' tools search logs for it.
       g_log->Write(kLogLevel, "Successfuly remove old file: %s", oldPath.c_str());
     } else {
       g_log->Write(kLogLevel, "Error remove file: %s", FileErrorText(error).c_str());
@@ -115,6 +120,7 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
   platform::AdoptPermissions(movedAside ? oldPath : targetPath, newPath);
   const int error = platform::MovePathReplacing(newPath, targetPath);
   if (error != 0) {
+    // Kept verbatim, two blanks after "=" included: vendors' tools read it.
     const std::string message = "Error renaming " + newPath + " file to " + targetPath +
                                 ". Error code =  " + std::to_string(error) +
                                 ". File was not updated. Try to load setup file from site";
@@ -141,11 +147,12 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
 void SetSwapHookForTesting(SwapHookForTesting hook) { g_swapHook.store(hook); }
 
 std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList files) {
-  const std::size_t separator = waitApp.find_last_of("/\\");
-  if (separator == std::string::npos) {
+  const std::string directory = platform::DirectoryOf(waitApp);
+  if (directory.empty()) {
     throw std::invalid_argument("no directory in the application path " + waitApp);
   }
-  const std::string baseDirectory = waitApp.substr(0, separator);
+  // Without its separator: the listed names bring their own.
+  const std::string baseDirectory = directory.substr(0, directory.size() - 1);
   g_log->Write(kLogLevel, "download save path: %s", baseDirectory.c_str());
 
   std::int32_t updated = 0;

@@ -25,18 +25,19 @@ void PrepareTemporaryDirectory(const std::string& directory, ICommonLog* log) {
   }
 }
 
-std::string DownloadFailureText(std::int32_t result, std::int32_t last_error,
-                                const std::string& response_text) {
+std::string DownloadFailureText(std::int32_t result, std::int32_t lastError,
+                                const std::string& responseText) {
+  // "latter" kept verbatim: users and vendors' tools know the text as it is.
   std::string text = "Error downloading updateinfo. Try to update latter. Error code: ";
   text += std::to_string(result);
   text += " (";
   text += GetErrorText(result);
   text += ") Last err: ";
-  text += std::to_string(last_error);
+  text += std::to_string(lastError);
   text += " (";
-  text += GetErrorText(last_error);
+  text += GetErrorText(lastError);
   text += ") Err message = ";
-  text += response_text;
+  text += responseText;
   return text;
 }
 
@@ -53,49 +54,49 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url) {
   const std::string directory = platform::TemporaryDirectory();
   PrepareTemporaryDirectory(directory, log.get());
   // When no file can be made the path stays empty and the download fails.
-  const std::string manifest_path = platform::CreateTemporaryFile(directory, "upd");
+  const std::string manifestPath = platform::CreateTemporaryFile(directory, "upd");
   // The separator is always added, also after an address that ends in one.
-  const std::string manifest_url = url + "/" + "updateinfo.txt";
+  const std::string manifestUrl = url + "/" + "updateinfo.txt";
 
   std::uint32_t received = 0;
-  std::string response_text;
-  const std::int32_t result = DownloadFile(&received, &response_text, manifest_url, manifest_path);
+  std::string responseText;
+  const std::int32_t result = DownloadFile(&received, &responseText, manifestUrl, manifestPath);
   if (result != 0) {
-    const std::int32_t last_error = platform::LastError();
-    platform::ShowMessageBox(DownloadFailureText(result, last_error, response_text), kBoxCaption,
+    const std::int32_t lastError = platform::LastError();
+    platform::ShowMessageBox(DownloadFailureText(result, lastError, responseText), kBoxCaption,
                              kBoxStyle);
-    RemoveManifest(manifest_path);
+    RemoveManifest(manifestPath);
     return false;
   }
 
-  const std::string manifest = ReadTextFile(manifest_path);
-  RemoveManifest(manifest_path);
-  TFileInfoList server_files;
-  ParseFileInfoList(server_files, manifest);
+  const std::string manifest = ReadTextFile(manifestPath);
+  RemoveManifest(manifestPath);
+  TFileInfoList serverFiles;
+  ParseFileInfoList(serverFiles, manifest);
 
   if (log) log->Write(kLogLevel, "Check versions of local files...");
-  bool any_newer = false;
+  bool anyNewer = false;
   for (TFileInfo& local : localFiles) {
     GetLocalFileVersion(local);
     local.needsUpdate = false;
-    const std::string base_name = ExtractFileName(local.name);
+    const std::string baseName = ExtractFileName(local.name);
     if (log) {
-      log->Write(kLogLevel, "Check local file %s v%d.%d.%d...", base_name.c_str(), local.version,
+      log->Write(kLogLevel, "Check local file %s v%d.%d.%d...", baseName.c_str(), local.version,
                  local.release, local.build);
     }
     // Every entry of that name is logged and compared: a later one may be the
     // newer.
-    for (const TFileInfo& server : server_files) {
-      if (server.name != base_name) continue;
+    for (const TFileInfo& server : serverFiles) {
+      if (server.name != baseName) continue;
       if (log) {
         log->Write(kLogLevel, "Server file version %s v%d.%d.%d", server.name.c_str(),
                    server.version, server.release, server.build);
       }
       if (IsNewerVersion(server, local)) {
         local.needsUpdate = true;
-        any_newer = true;
+        anyNewer = true;
       }
     }
   }
-  return any_newer;
+  return anyNewer;
 }

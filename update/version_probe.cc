@@ -4,6 +4,7 @@
 
 #include "platform/api.h"
 #include "platform/dynamic_library.h"
+#include "platform/path.h"
 #include "update/update.h"
 
 namespace {
@@ -23,16 +24,16 @@ std::string BoundedExtension(const std::string& path) {
   constexpr std::string::size_type kMaxFileName = 254;
   constexpr std::string::size_type kMaxExtension = 63;
 
-  const std::string::size_type drive_end = path.size() >= 2 && path[1] == ':' ? 2 : 0;
-  const std::string::size_type last_separator = path.find_last_of("/\\");
-  std::string::size_type name_start = drive_end;
-  if (last_separator != std::string::npos && last_separator + 1 > drive_end) {
-    name_start = last_separator + 1;
+  const std::string::size_type driveEnd = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+  const std::string::size_type lastSeparator = path.find_last_of("/\\");
+  std::string::size_type nameStart = driveEnd;
+  if (lastSeparator != std::string::npos && lastSeparator + 1 > driveEnd) {
+    nameStart = lastSeparator + 1;
   }
   std::string::size_type dot = path.rfind('.');
-  if (dot == std::string::npos || dot < name_start) dot = path.size();
+  if (dot == std::string::npos || dot < nameStart) dot = path.size();
 
-  if (name_start - drive_end > kMaxDirectory || dot - name_start > kMaxFileName ||
+  if (nameStart - driveEnd > kMaxDirectory || dot - nameStart > kMaxFileName ||
       path.size() - dot > kMaxExtension) {
     return std::string();
   }
@@ -60,22 +61,23 @@ bool IsLibraryExtension(const std::string& extension) {
 }  // namespace
 
 bool GetLocalFileVersion(TFileInfo& file) {
-  const std::string::size_type separator = WaitAppPath.find_last_of("/\\");
+  const std::string directory = platform::DirectoryOf(WaitAppPath);
   // Without a directory part the name alone would be the path, and a name
   // that starts with a separator would reach the file-system root.
-  if (separator == std::string::npos) return false;
-  const std::string path = WaitAppPath.substr(0, separator) + file.name;
+  if (directory.empty()) return false;
+  // The listed names bring their own separator.
+  const std::string path = directory.substr(0, directory.size() - 1) + file.name;
 
   if (!IsLibraryExtension(BoundedExtension(path))) return false;
 
   const platform::LibraryHandle library = platform::LoadDynamicLibrary(path);
   if (library == nullptr) return false;
 
-  const auto get_version_info1 = reinterpret_cast<GetVersionInfo1Function>(
+  const auto getVersionInfo1 = reinterpret_cast<GetVersionInfo1Function>(
       platform::FindExport(library, "extGetVersionInfo1"));
-  const auto get_version_info =
+  const auto getVersionInfo =
       reinterpret_cast<GetVersionInfoFunction>(platform::FindExport(library, "extGetVersionInfo"));
-  if (get_version_info == nullptr && get_version_info1 == nullptr) {
+  if (getVersionInfo == nullptr && getVersionInfo1 == nullptr) {
     platform::FreeDynamicLibrary(library);
     return false;
   }
@@ -83,9 +85,9 @@ bool GetLocalFileVersion(TFileInfo& file) {
   std::int32_t version = 0;
   std::int32_t release = 0;
   std::int32_t build = 0;
-  if (get_version_info != nullptr) {
-    get_version_info(&version, &release, &build);
-  } else if (get_version_info1(&version, &release, &build) == 0) {
+  if (getVersionInfo != nullptr) {
+    getVersionInfo(&version, &release, &build);
+  } else if (getVersionInfo1(&version, &release, &build) == 0) {
     platform::FreeDynamicLibrary(library);
     return false;
   }

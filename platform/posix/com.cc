@@ -1,3 +1,5 @@
+#include "platform/os_hooks.h"
+
 namespace platform {
 
 // No COM here.

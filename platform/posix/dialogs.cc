@@ -5,21 +5,22 @@
 #include <iostream>
 
 #include "platform/dialogs.h"
+#include "platform/os_hooks.h"
 
 namespace platform {
 
 int ShowSystemMessageBox(const std::string& text, const std::string& caption, unsigned style) {
-  const bool ok_cancel = (style & 0xF) == kBoxOkCancel;
+  const bool okCancel = (style & 0xF) == kBoxOkCancel;
   if (!isatty(STDIN_FILENO)) {
     // No one to ask: like a box that could not be shown.
     std::cerr << caption << ": " << text << std::endl;
     return kAnswerNone;
   }
   std::cerr << "\n== " << caption << " ==\n" << text << "\n";
-  std::cerr << (ok_cancel ? "[OK/cancel] " : "[press Enter] ") << std::flush;
+  std::cerr << (okCancel ? "[OK/cancel] " : "[press Enter] ") << std::flush;
   std::string answer;
-  if (!std::getline(std::cin, answer)) return ok_cancel ? kAnswerCancel : kAnswerOk;
-  if (!ok_cancel) return kAnswerOk;
+  if (!std::getline(std::cin, answer)) return okCancel ? kAnswerCancel : kAnswerOk;
+  if (!okCancel) return kAnswerOk;
   const bool cancel = !answer.empty() && std::tolower(static_cast<unsigned char>(answer[0])) == 'c';
   return cancel ? kAnswerCancel : kAnswerOk;
 }

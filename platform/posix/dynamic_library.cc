@@ -1,4 +1,5 @@
 #include "platform/dynamic_library.h"
+#include "platform/testing.h"
 
 #include <dlfcn.h>
 

@@ -177,11 +177,11 @@ std::int32_t Run(CURL* curl, const std::string& url, Transfer& transfer,
 
 }  // namespace
 
-std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
-                               std::uint32_t* received, std::string* responseText) {
+std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
+                          const std::string& url, const std::string& path) {
   *received = 0;
-  static std::once_flag curl_ready;
-  std::call_once(curl_ready, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  static std::once_flag curlReady;
+  std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   CURL* curl = curl_easy_init();
   if (curl == nullptr) return Failure(kCurlErrorBase + CURLE_FAILED_INIT);
 

@@ -1,4 +1,5 @@
 #include "platform/temp_files.h"
+#include "platform/os_hooks.h"
 
 #include <stdlib.h>
 #include <sys/stat.h>

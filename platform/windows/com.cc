@@ -1,5 +1,7 @@
 #include <objbase.h>
 
+#include "platform/os_hooks.h"
+
 namespace platform {
 
 void InitializeSystemCom() { CoInitialize(nullptr); }

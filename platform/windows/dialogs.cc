@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/dialogs.h"
+#include "platform/os_hooks.h"
 
 namespace platform {
 

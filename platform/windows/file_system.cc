@@ -1,4 +1,5 @@
 #include "platform/file_system.h"
+#include "platform/testing.h"
 
 #include <windows.h>
 

@@ -94,8 +94,8 @@ DWORD CopyBody(HINTERNET request, HANDLE file, unsigned long long* total) {
 
 }  // namespace
 
-std::int32_t DownloadUrlToFile(const std::string& url, const std::string& path,
-                               std::uint32_t* received, std::string* responseText) {
+std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
+                          const std::string& url, const std::string& path) {
   // A stored copy must never answer for the server.
   DeleteUrlCacheEntryA(url.c_str());
   *received = 0;

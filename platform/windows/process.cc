@@ -21,10 +21,8 @@ bool StartProgramAndWait(const std::string& program, const std::string& paramete
   request.lpParameters = parameters.c_str();
   request.lpDirectory = nullptr;  // the terminal's working directory
   request.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExA(&request)) {
-    GetLastError();
-    return false;
-  }
+  // The caller reads a failure from the thread's last error.
+  if (!ShellExecuteExA(&request)) return false;
   if (request.hProcess == nullptr) return false;
   WaitForSingleObject(request.hProcess, INFINITE);
   DWORD code = 0;

@@ -15,15 +15,15 @@ std::string WideToNarrow(const char16_t* text, std::size_t length) {
   // Sized for the whole conversion: a double-byte code page needs more bytes
   // than the text has characters, and cutting it would name another path.
   int needed = WideCharToMultiByte(CP_ACP, 0, source, units, nullptr, 0, kDefault, nullptr);
-  const char* default_char = kDefault;
+  const char* defaultChar = kDefault;
   if (needed <= 0) {
     // A UTF-8 system code page refuses a default character; it needs none.
-    default_char = nullptr;
+    defaultChar = nullptr;
     needed = WideCharToMultiByte(CP_ACP, 0, source, units, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) return std::string();
   }
   std::vector<char> buffer(static_cast<size_t>(needed) + 1, '\0');
-  WideCharToMultiByte(CP_ACP, 0, source, units, buffer.data(), needed, default_char, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, source, units, buffer.data(), needed, defaultChar, nullptr);
   return std::string(buffer.data());
 }
 

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "platform/module_path.h"
+#include "platform/path.h"
 #include "platform/process.h"
 
 int main(int argc, char** argv) {
-  const std::string self = platform::ExecutableFilePath();
-  const std::string directory = self.substr(0, self.find_last_of("/\\") + 1);
+  const std::string directory = platform::DirectoryOf(platform::ExecutableFilePath());
 
   std::ofstream arguments(directory + "fake_companion_arguments.txt", std::ios::binary);
   for (const std::string& argument : platform::ProgramArguments(argc, argv)) {

@@ -11,10 +11,10 @@ TEST(WideToAnsiUtf8, EveryCharacterIsConvertedWhole) {
 }
 
 TEST(WideToAnsiUtf8, OnlyUnpairedSurrogatesAreReplaced) {
-  const char16_t reversed_pair[] = {0xDE00, 0xD83D, u'x', 0};
-  EXPECT_EQ(WideToAnsi(reversed_pair), "__x");
-  const char16_t trailing_high[] = {u'a', 0xD83D, 0};
-  EXPECT_EQ(WideToAnsi(trailing_high), "a_");
+  const char16_t reversedPair[] = {0xDE00, 0xD83D, u'x', 0};
+  EXPECT_EQ(WideToAnsi(reversedPair), "__x");
+  const char16_t trailingHigh[] = {u'a', 0xD83D, 0};
+  EXPECT_EQ(WideToAnsi(trailingHigh), "a_");
 }
 
 }  // namespace

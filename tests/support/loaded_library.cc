@@ -20,11 +20,10 @@ void Resolve(platform::LibraryHandle library, const char* name, Function& functi
 }  // namespace
 
 LoadedLibrary::LoadedLibrary() {
-  terminal_directory_ = scratch_.File("terminal");
-  library_directory_ = (fs::path(terminal_directory_) / "MQL4" / "Libraries").string();
-  fs::create_directories(library_directory_);
-  const std::string installed =
-      (fs::path(library_directory_) / platform::kLibraryFileName).string();
+  terminalDirectory_ = scratch_.File("terminal");
+  libraryDirectory_ = (fs::path(terminalDirectory_) / "MQL4" / "Libraries").string();
+  fs::create_directories(libraryDirectory_);
+  const std::string installed = (fs::path(libraryDirectory_) / platform::kLibraryFileName).string();
   fs::copy_file(LibraryPath(), installed);
   handle_ = platform::LoadDynamicLibrary(installed);
   if (handle_ == nullptr) {
@@ -49,8 +48,8 @@ void LoadedLibrary::Unload() {
   handle_ = nullptr;
 }
 
-std::string LoadedLibrary::log_path() const {
-  return (fs::path(terminal_directory_) / "KorvanUpdaterLog.log").string();
+std::string LoadedLibrary::logPath() const {
+  return (fs::path(terminalDirectory_) / "KorvanUpdaterLog.log").string();
 }
 
 }  // namespace test

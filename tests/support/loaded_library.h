@@ -21,9 +21,9 @@ class LoadedLibrary {
   LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
   platform::LibraryHandle handle() const { return handle_; }
-  const std::string& terminal_directory() const { return terminal_directory_; }
-  const std::string& library_directory() const { return library_directory_; }
-  std::string log_path() const;
+  const std::string& terminalDirectory() const { return terminalDirectory_; }
+  const std::string& libraryDirectory() const { return libraryDirectory_; }
+  std::string logPath() const;
 
   // Unloads the library now (the log file is closed afterwards).
   void Unload();
@@ -43,8 +43,8 @@ class LoadedLibrary {
 
  private:
   ScratchDirectory scratch_;
-  std::string terminal_directory_;
-  std::string library_directory_;
+  std::string terminalDirectory_;
+  std::string libraryDirectory_;
   platform::LibraryHandle handle_ = nullptr;
 };
 

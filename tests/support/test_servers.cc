@@ -11,9 +11,9 @@
 namespace test {
 namespace {
 
-std::string LoopbackBase(const char* port_variable) {
-  const std::string port = Environment(port_variable);
-  EXPECT_FALSE(port.empty()) << port_variable << " is not set: run the tests through ctest";
+std::string LoopbackBase(const char* portVariable) {
+  const std::string port = Environment(portVariable);
+  EXPECT_FALSE(port.empty()) << portVariable << " is not set: run the tests through ctest";
   return "http://127.0.0.1:" + port;
 }
 
@@ -33,8 +33,8 @@ std::string ServedFilePath(const std::string& name) {
   EXPECT_FALSE(folder.empty()) << "KORVAN_TEST_WWW is not set: run the tests through ctest";
   // Under Wine the build tree's Linux path lies on drive Z:.
   const std::string artifacts = ArtifactDirectory();
-  const bool drive_letters = artifacts.size() > 1 && artifacts[1] == ':';
-  return (drive_letters && !folder.empty() && folder[0] == '/' ? "Z:" : "") + folder + "/" + name;
+  const bool driveLetters = artifacts.size() > 1 && artifacts[1] == ':';
+  return (driveLetters && !folder.empty() && folder[0] == '/' ? "Z:" : "") + folder + "/" + name;
 }
 
 ServedFile::ServedFile(const std::string& name, const std::string& content) : name_(name) {

@@ -105,9 +105,9 @@ std::vector<std::string> LogMessagesIn(const std::string& path) {
   constexpr std::size_t kPrefix = 1 + 24 + 4;
   std::vector<std::string> messages;
   for (const std::string& line : SplitLines(plain)) {
-    const bool starts_message =
+    const bool startsMessage =
         line.size() >= kPrefix && line[0] == '[' && line.compare(25, 4, "] : ") == 0;
-    if (starts_message) {
+    if (startsMessage) {
       messages.push_back(line.substr(kPrefix));
     } else if (!messages.empty()) {
       messages.back() += "\n" + line;

@@ -1,0 +1,43 @@
+// Seams for the tests: what a test may replace or observe in the platform
+// layer. The product's own code never includes this header.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "platform/dynamic_library.h"
+
+namespace platform {
+
+// Replaces Now() until reset with nullptr, so that a test can write
+// "tomorrow".
+using NowFunction = std::time_t (*)();
+void SetNowForTesting(NowFunction now);
+
+// Lets a test see every box and give the answer; nullptr restores the real
+// boxes.
+using MessageBoxHandler = int (*)(const std::string& text, const std::string& caption,
+                                  unsigned style);
+void SetMessageBoxHandlerForTesting(MessageBoxHandler handler);
+
+// Makes TemporaryDirectory() start from `directory` instead of the system's
+// temporary path; an empty string restores the system's.
+void SetTemporaryDirectoryForTesting(const std::string& directory);
+
+// How often this thread has initialized and released COM, for tests that
+// check the calls pair up on every path.
+struct ComCallCounts {
+  int initialized = 0;
+  int released = 0;
+};
+ComCallCounts ComCallCountsOnThisThread();
+
+// The export with that ordinal, or nullptr; always nullptr where the platform
+// has no ordinals.
+void* FindExportByOrdinal(LibraryHandle library, int ordinal);
+bool PlatformHasOrdinals();
+
+// How a text-mode stream stores a line feed on this platform.
+extern const char kTextModeLineEnd[];
+
+}  // namespace platform
