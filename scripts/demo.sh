@@ -16,8 +16,9 @@ for preset in "${presets[@]}"; do
 done
 
 demo=$root/build/demo
-port=18090
-rm -rf "$demo" && mkdir -p "$demo/release" "$demo/nginx"
+# Beside the tests' ports, shifted as theirs are for checkouts side by side.
+port=$((18090 + ${KORVAN_TEST_PORT_SHIFT:-0}))
+rm -rf "$demo" && mkdir -p "$demo/release"
 
 # The release a vendor publishes: the manifest and the files beside it.
 cat >"$demo/release/updateinfo.txt" <<'JSON'
@@ -34,28 +35,11 @@ echo "MyExpert 1.2.0" >"$demo/release/MyExpert.ex4"
 echo "MyIndicator 2.0.0" >"$demo/release/MyIndicator.ex4"
 echo "Settings 1.0.0" >"$demo/release/Settings.set"
 
-cat >"$demo/nginx/nginx.conf" <<CONF
-daemon off;
-pid $demo/nginx/nginx.pid;
-error_log $demo/nginx/error.log;
-events {}
-http {
-  access_log $demo/nginx/access.log;
-  client_body_temp_path $demo/nginx;
-  proxy_temp_path $demo/nginx;
-  fastcgi_temp_path $demo/nginx;
-  uwsgi_temp_path $demo/nginx;
-  scgi_temp_path $demo/nginx;
-  server {
-    listen 127.0.0.1:$port;
-    root $demo/release;
-  }
-}
-CONF
-/usr/sbin/nginx -c "$demo/nginx/nginx.conf" -p "$demo/nginx" &
-nginx_pid=$!
-trap 'kill $nginx_pid 2>/dev/null; wait $nginx_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do curl -fs "http://127.0.0.1:$port/updateinfo.txt" >/dev/null && break; sleep 0.1; done
+# The tests' own servers: nginx serves the release.
+servers=(python3 tests/servers/test_servers.py)
+trap '"${servers[@]}" stop --state "$demo/servers" >/dev/null' EXIT
+"${servers[@]}" start --state "$demo/servers" --www "$demo/release" \
+  --nginx-port "$port" --control-port $((port + 1)) >/dev/null
 
 files='[{"name":"/MQL4/Experts/MyExpert.ex4","version":1,"release":1,"build":0},{"name":"/MQL4/Indicators/MyIndicator.ex4","version":1,"release":0,"build":5},{"name":"/MQL4/Presets/Settings.set","version":1,"release":0,"build":0}]'
 files="{\"Files\":$files}"

@@ -5,13 +5,22 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
+default_presets=(linux linux-asan win32 win64)
+
 bash scripts/setup.sh || exit 1
 export WINEDEBUG=-all
 # Message boxes must never wait for a person during tests.
 unset DISPLAY WAYLAND_DISPLAY
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux linux-asan win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=("${default_presets[@]}")
+
+# A count from the first element of ctest's JUnit report; 0 without one.
+junit_count() {  # attribute report
+  local value
+  value=$(sed -n "s/.*\b$1=\"\([0-9]*\)\".*/\1/p" "$2" 2>/dev/null | head -n 1)
+  echo "${value:-0}"
+}
 
 passed=0 failed=0 broken=()
 for preset in "${presets[@]}"; do
@@ -23,16 +32,14 @@ for preset in "${presets[@]}"; do
     continue
   fi
   rm -f "build-$preset.log"
-  output=$(ctest --preset "$preset" -j"$(nproc)" 2>&1)
-  status=$?
-  echo "$output" | grep -v -E '^(\s+Start|\s*[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed)' | sed '/^$/N;/^\n$/D'
-  summary=$(echo "$output" | sed -n 's/.*tests passed, \([0-9]*\) tests* failed out of \([0-9]*\).*/\1 \2/p' | tail -n 1)
-  if [ -n "$summary" ]; then
-    read -r f total <<<"$summary"
-    passed=$((passed + total - f))
-    failed=$((failed + f))
-  fi
-  [ $status -eq 0 ] || broken+=("$preset")
+  # ctest's exit status says whether the configuration passed; its JUnit
+  # report counts the tests.
+  report=build/$preset/ctest-report.xml
+  rm -f "$report"
+  ctest --preset "$preset" -j"$(nproc)" --output-junit "$PWD/$report" || broken+=("$preset")
+  total=$(junit_count tests "$report") failures=$(junit_count failures "$report")
+  passed=$((passed + total - failures))
+  failed=$((failed + failures))
 done
 
 [ ${#broken[@]} -eq 0 ] || echo "failing configurations: ${broken[*]}"

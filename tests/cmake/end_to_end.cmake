@@ -12,11 +12,7 @@ if(WIN32)
   # their ".old" copies stay until the next update.
   set(files_in_use_stay 1)
 else()
-  find_program(KORVAN_E2E_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
-  if(NOT KORVAN_E2E_PYTHON3)
-    find_program(KORVAN_E2E_PYTHON3 python3 REQUIRED)
-  endif()
-  set(box_answerer "${KORVAN_E2E_PYTHON3}|${CMAKE_CURRENT_SOURCE_DIR}/end_to_end/answer_boxes.py")
+  set(box_answerer "${KORVAN_PYTHON3}|${CMAKE_CURRENT_SOURCE_DIR}/end_to_end/answer_boxes.py")
   set(files_in_use_stay 0)
 endif()
 target_compile_definitions(korvan_tests PRIVATE

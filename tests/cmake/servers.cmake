@@ -2,11 +2,6 @@
 # files from ${CMAKE_BINARY_DIR}/www and a controllable server of the tests'
 # own. One fixture starts both before the tests and stops them afterwards.
 find_program(KORVAN_NGINX nginx PATHS /usr/sbin /sbin REQUIRED)
-# The system's interpreter: the servers use its standard library alone.
-find_program(KORVAN_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
-if(NOT KORVAN_PYTHON3)
-  find_program(KORVAN_PYTHON3 python3 REQUIRED)
-endif()
 
 # nginx also serves the folder over HTTPS, with a certificate nobody trusts,
 # on the nginx port + 3 (tests/support/test_servers.cc relies on that).
