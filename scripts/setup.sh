@@ -10,7 +10,7 @@ sudo=""
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev googletest
-  libjsoncpp-dev libcurl4-openssl-dev
+  libjsoncpp-dev libcurl4-openssl-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine32:i386 wine64
   nginx-light python3 curl openssl time dpkg-dev xvfb xauth locales
@@ -54,6 +54,16 @@ if [ ! -f "$third/jsoncpp/include/json/json.h" ]; then
   rm -rf "$third/jsoncpp"
   mv "$third/src/jsoncpp" "$third/jsoncpp"
   rm -rf "$third/src"
+fi
+
+# Google Benchmark source for the Windows builds of the benchmarks, likewise.
+if [ ! -f "$third/benchmark/include/benchmark/benchmark.h" ]; then
+  src=$(mktemp -d "$third/src.XXXXXX")
+  (cd "$src" && apt-get source -qq --download-only benchmark >/dev/null 2>&1)
+  (cd "$src" && dpkg-source -x --skip-patches ./benchmark_*.dsc benchmark >/dev/null 2>&1)
+  rm -rf "$third/benchmark"
+  mv "$src/benchmark" "$third/benchmark"
+  rm -rf "$src"
 fi
 
 # A Japanese locale lets Wine run the tests in a double-byte ANSI code page.
