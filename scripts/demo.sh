@@ -10,7 +10,8 @@ export WINEDEBUG=-all
 
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(linux win32 win64)
-for preset in "${presets[@]}"; do
+# The publisher runs natively whichever builds are shown.
+for preset in linux "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
 done
@@ -20,20 +21,14 @@ demo=$root/build/demo
 port=$((18090 + ${KORVAN_TEST_PORT_SHIFT:-0}))
 rm -rf "$demo" && mkdir -p "$demo/release"
 
-# The release a vendor publishes: the manifest and the files beside it.
-cat >"$demo/release/updateinfo.txt" <<'JSON'
-{
-  // release 2026-12
-  "Files": [
-    {"name": "MyExpert.ex4", "version": 1, "release": 2, "build": 0},
-    {"name": "MyIndicator.ex4", "version": 2, "release": 0, "build": 0},
-    {"name": "Settings.set", "version": 1, "release": 0, "build": 0}
-  ]
-}
-JSON
+# The release a vendor publishes: the files, and the manifest korvan-publish
+# writes for them (none of them is a library that could tell its version).
 echo "MyExpert 1.2.0" >"$demo/release/MyExpert.ex4"
 echo "MyIndicator 2.0.0" >"$demo/release/MyIndicator.ex4"
 echo "Settings 1.0.0" >"$demo/release/Settings.set"
+"$root/build/linux/bin/korvan-publish" "$demo/release" --version MyExpert.ex4=1.2.0 \
+  --version MyIndicator.ex4=2.0.0 --version Settings.set=1.0.0 \
+  --description "MyExpert.ex4=The demo expert"
 
 # The tests' own servers: nginx serves the release.
 servers=(python3 tests/servers/test_servers.py)

@@ -14,6 +14,8 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine32:i386 wine64
   nginx-light python3 curl openssl time dpkg-dev xvfb xauth locales
+  libssl-dev minisign zip unzip
+  openbox xdotool imagemagick
 )
 
 missing=()

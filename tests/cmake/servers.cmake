@@ -34,5 +34,5 @@ if(NOT WIN32 AND NOT KORVAN_SANITIZE)
   math(EXPR korvan_release_port "${KORVAN_TEST_PORT_BASE} + 3")
   add_test(NAME release_server
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/servers/check_release_server.sh
-      ${CMAKE_SOURCE_DIR} ${KORVAN_NGINX} ${korvan_release_port})
+      ${CMAKE_SOURCE_DIR} ${KORVAN_NGINX} ${korvan_release_port} $<TARGET_FILE:korvan_publish>)
 endif()

@@ -2,9 +2,10 @@
 # The shipped nginx site and publish script, end to end on loopback: two
 # releases published in turn are served as the updater asks for them, and
 # nothing else is.
-# Usage: check_release_server.sh SOURCE_DIR NGINX PORT
+# Usage: check_release_server.sh SOURCE_DIR NGINX PORT KORVAN_PUBLISH
 set -euo pipefail
 source_dir=$1 nginx=$2 port=$3
+export KORVAN_PUBLISH=$4
 work=$(mktemp -d)
 nginx_pid=""
 cleanup() {
@@ -42,18 +43,17 @@ http {
 EOF
 
 publish="$source_dir/server/publish-release.sh"
-make_release() {  # folder version content
+make_release() {  # folder content
   mkdir -p "$1"
-  printf '%s' "$3" >"$1/Acme.Tools.dll"
-  cat >"$1/updateinfo.txt" <<EOF
-// Acme tools, release $2
-{"Files": [{"name": "Acme.Tools.dll", "version": $2, "release": 0, "build": 0,
-            "description": "see http://example.com/notes /* not a comment */"}]}
-EOF
+  printf '%s' "$2" >"$1/Acme.Tools.dll"
 }
-make_release "$work/r1" 1 "first build"
-make_release "$work/r2" 2 "second build"
-bash "$publish" "$work/r1" "$root" acme-tools >/dev/null
+publish_release() {  # folder version [publish-release options]
+  bash "$publish" "$1" "$root" acme-tools "${@:3}" --version "Acme.Tools.dll=$2.0.0" \
+    --description "Acme.Tools.dll=see http://example.com/notes /* not a comment */"
+}
+make_release "$work/r1" "first build"
+make_release "$work/r2" "second build"
+publish_release "$work/r1" 1 >/dev/null
 
 "$nginx" -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
 nginx_pid=$!
@@ -73,7 +73,7 @@ get "$base//updateinfo.txt" | grep -q '"version": 1' || fail "double slash"
 curl -sSI --noproxy '*' "$base/updateinfo.txt" | grep -qi '^cache-control: no-cache' ||
   fail "no Cache-Control: no-cache"
 
-bash "$publish" "$work/r2" "$root" acme-tools >/dev/null
+publish_release "$work/r2" 2 >/dev/null
 [ "$(get "$base/Acme.Tools.dll")" = "second build" ] || fail "release 2 file"
 get "$base/updateinfo.txt" | grep -q '"version": 2' || fail "release 2 manifest"
 
@@ -82,10 +82,12 @@ get "$base/updateinfo.txt" | grep -q '"version": 2' || fail "release 2 manifest"
 [ "$(status "http://127.0.0.1:$port/.releases/acme-tools/")" = 404 ] || fail "release store visible"
 [ "$(status "$base/acme.tools.dll")" = 404 ] || fail "names must match in letter case"
 
-# A manifest that lists a file the release lacks is refused, and the served
-# release stays as it was.
-make_release "$work/r3" 3 "third build"
-rm "$work/r3/Acme.Tools.dll"
-if bash "$publish" "$work/r3" "$root" acme-tools 2>/dev/null; then fail "incomplete release published"; fi
+# A version lower than the one served is refused, and the served release
+# stays as it was, until the vendor asks for a rollback.
+make_release "$work/r3" "first build again"
+if publish_release "$work/r3" 1 >/dev/null 2>&1; then fail "lower version published"; fi
 [ "$(get "$base/Acme.Tools.dll")" = "second build" ] || fail "release 2 after refusal"
-echo "release server: 2 releases published and served, 1 refused"
+publish_release "$work/r3" 1 --rollback >/dev/null
+[ "$(get "$base/Acme.Tools.dll")" = "first build again" ] || fail "rollback"
+get "$base/updateinfo.txt" | grep -q '"sha256": "' || fail "no sha256 in the manifest"
+echo "release server: 3 releases published and served, 1 refused"

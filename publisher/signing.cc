@@ -1,0 +1,29 @@
+// Signing the manifest with the vendor's minisign key.
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "publisher/publisher.h"
+
+namespace publisher {
+
+bool SignManifest(const std::string& minisign, const std::string& secretKeyFile,
+                  const std::string& manifest, std::string* error) {
+  // A signature of the previous manifest must not stay beside the new one
+  // when signing fails: it could never verify.
+  const std::string signature = manifest + ".minisig";
+  platform::RemovePath(signature);
+  // minisign asks for the key's password on this terminal when it has one.
+  const std::string parameters =
+      "-S -s \"" + secretKeyFile + "\" -m \"" + manifest + "\" -x \"" + signature + "\"";
+  std::int32_t exit_code = -1;
+  if (!platform::StartProgramAndWait(minisign, parameters, &exit_code)) {
+    *error = "cannot start " + minisign;
+    return false;
+  }
+  if (exit_code != 0) {
+    *error = "minisign failed with exit code " + std::to_string(exit_code);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace publisher
