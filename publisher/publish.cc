@@ -75,14 +75,14 @@ void CheckNamedFiles(const PublishOptions& options, const std::vector<std::strin
 }
 
 void CheckNames(const std::vector<std::string>& names, Refusals* refusals) {
-  std::map<std::string, std::string> by_lower_case;
+  std::map<std::string, std::string> byLowerCase;
   for (const std::string& name : names) {
     if (!IsRequestableName(name)) {
       refusals->Add("\"" + name +
                     "\" cannot be asked for as it is: use letters, digits and -._~ (no blank, "
                     "no %, #, ?, quote or letter outside ASCII)");
     }
-    const auto inserted = by_lower_case.emplace(Lower(name), name);
+    const auto inserted = byLowerCase.emplace(Lower(name), name);
     if (!inserted.second) {
       refusals->Add(inserted.first->second + " and " + name +
                     " differ only in letter case: Windows keeps one file for both");
@@ -160,9 +160,9 @@ int Publish(const PublishOptions& options, VersionReader& reader, std::ostream& 
       }
     }
     platform::FileDigests digests;
-    const int digest_error = platform::DigestFile(folder + "/" + name, &digests);
-    if (digest_error != 0) {
-      refusals.Add("cannot read " + name + ": " + platform::SystemErrorText(digest_error));
+    const int digestError = platform::DigestFile(folder + "/" + name, &digests);
+    if (digestError != 0) {
+      refusals.Add("cannot read " + name + ": " + platform::SystemErrorText(digestError));
       continue;
     }
     ManifestEntry entry;
@@ -186,7 +186,8 @@ int Publish(const PublishOptions& options, VersionReader& reader, std::ostream& 
     err << "korvan-publish: " << error << "\n";
     return 1;
   }
-  out << "korvan-publish: wrote " << manifest << " (" << entries.size() << (entries.size() == 1 ? " file)\n" : " files)\n");
+  out << "korvan-publish: wrote " << manifest << " (" << entries.size()
+      << (entries.size() == 1 ? " file)\n" : " files)\n");
   if (!minisign.empty()) {
     if (!SignManifest(minisign, options.secretKeyFile, manifest, &error)) {
       err << "korvan-publish: " << manifest << " is written but not signed: " << error << "\n";

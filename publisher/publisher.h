@@ -57,7 +57,7 @@ class ProbingVersionReader : public VersionReader {
 
  private:
   bool ReadThroughHelper(const std::string& helper, const std::string& path, VersionTriple* triple);
-  std::string publisher_path_;
+  std::string publisherPath_;
 };
 
 // The version the updater would read from `path` in this process; what the

@@ -48,8 +48,8 @@ bool ListReleaseFiles(const std::string& folder, std::vector<std::string>* names
     return false;
   }
   for (const fs::directory_entry& entry : entries) {
-    std::error_code type_error;
-    if (!entry.is_regular_file(type_error)) continue;
+    std::error_code typeError;
+    if (!entry.is_regular_file(typeError)) continue;
     const std::string name = entry.path().filename().u8string();
     if (BelongsToManifest(name)) continue;
     if (name[0] == '.') {

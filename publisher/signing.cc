@@ -14,13 +14,13 @@ bool SignManifest(const std::string& minisign, const std::string& secretKeyFile,
   // minisign asks for the key's password on this terminal when it has one.
   const std::string parameters =
       "-S -s \"" + secretKeyFile + "\" -m \"" + manifest + "\" -x \"" + signature + "\"";
-  std::int32_t exit_code = -1;
-  if (!platform::StartProgramAndWait(minisign, parameters, &exit_code)) {
+  std::int32_t exitCode = -1;
+  if (!platform::StartProgramAndWait(minisign, parameters, &exitCode)) {
     *error = "cannot start " + minisign;
     return false;
   }
-  if (exit_code != 0) {
-    *error = "minisign failed with exit code " + std::to_string(exit_code);
+  if (exitCode != 0) {
+    *error = "minisign failed with exit code " + std::to_string(exitCode);
     return false;
   }
   return true;

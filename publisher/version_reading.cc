@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/dynamic_library.h"
+#include "platform/path.h"
 #include "platform/process.h"
 #include "platform/program_search.h"
 #include "platform/temp_files.h"
@@ -26,16 +27,6 @@ bool HasDllExtension(const std::string& name) {
   return tail == ".dll";
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::string::size_type separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? std::string(".") : path.substr(0, separator);
-}
-
-std::string FileNameOf(const std::string& path) {
-  const std::string::size_type separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
 // How a Windows program under Wine names an absolute POSIX path: drive Z:
 // is the root in every Wine prefix that has not been rearranged.
 std::string WinePath(const std::string& path) {
@@ -51,15 +42,17 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 }  // namespace
 
 bool ProbeLibraryVersion(const std::string& path, VersionTriple* triple) {
-  // The probe looks for the record's name in the directory of WaitAppPath.
-  const std::string::size_type separator = path.find_last_of("/\\");
-  if (separator == std::string::npos) {
-    WaitAppPath = "./" + std::string(kManifestName);
-    return ProbeLibraryVersion("./" + path, triple);
-  }
-  WaitAppPath = path.substr(0, separator) + "/" + kManifestName;
+  // The probe joins the folder of WaitAppPath, without its separator, and the
+  // record's name, which starts with one.
+  const std::string folder = platform::DirectoryOf(path);
   TFileInfo record;
-  record.name = path.substr(separator);
+  if (folder.empty()) {
+    WaitAppPath = std::string("./") + kManifestName;
+    record.name = "/" + path;
+  } else {
+    WaitAppPath = folder + kManifestName;
+    record.name = path.substr(folder.size() - 1);
+  }
   if (!GetLocalFileVersion(record)) return false;
   triple->version = record.version;
   triple->release = record.release;
@@ -68,7 +61,7 @@ bool ProbeLibraryVersion(const std::string& path, VersionTriple* triple) {
 }
 
 ProbingVersionReader::ProbingVersionReader(std::string publisherPath)
-    : publisher_path_(std::move(publisherPath)) {}
+    : publisherPath_(std::move(publisherPath)) {}
 
 bool ProbingVersionReader::ReadFileVersion(const std::string& folder, const std::string& name,
                                            VersionTriple* triple, std::string* how) {
@@ -84,20 +77,21 @@ bool ProbingVersionReader::ReadFileVersion(const std::string& folder, const std:
     *how = "Wine is not installed to read this Windows DLL's version";
     return false;
   }
-  const std::string own_name = FileNameOf(publisher_path_);
-  bool helper_found = false;
-  for (const char* helper_name : kWindowsHelpers) {
-    if (OnWindows() && own_name == helper_name) continue;
-    const std::string helper = DirectoryOf(publisher_path_) + "/" + helper_name;
+  const std::string publisherFolder = platform::DirectoryOf(publisherPath_);
+  const std::string ownName = publisherPath_.substr(publisherFolder.size());
+  bool helperFound = false;
+  for (const char* helperName : kWindowsHelpers) {
+    if (OnWindows() && ownName == helperName) continue;
+    const std::string helper = publisherFolder + helperName;
     if (!std::ifstream(helper, std::ios::binary)) continue;
-    helper_found = true;
+    helperFound = true;
     if (ReadThroughHelper(helper, path, triple)) {
       *how =
-          std::string("read from the file by ") + helper_name + (OnWindows() ? "" : " under Wine");
+          std::string("read from the file by ") + helperName + (OnWindows() ? "" : " under Wine");
       return true;
     }
   }
-  if (!helper_found && !OnWindows()) {
+  if (!helperFound && !OnWindows()) {
     *how =
         "no Windows build (korvan-publish.exe, korvan-publish64.exe) lies beside this "
         "program to read it under Wine";
@@ -122,8 +116,8 @@ bool ProbingVersionReader::ReadThroughHelper(const std::string& helper, const st
     parameters = Quoted(WinePath(helper)) + " --read-version " + Quoted(WinePath(path)) + " " +
                  Quoted(WinePath(answer));
   }
-  std::int32_t exit_code = -1;
-  const bool ran = platform::StartProgramAndWait(program, parameters, &exit_code);
+  std::int32_t exitCode = -1;
+  const bool ran = platform::StartProgramAndWait(program, parameters, &exitCode);
   std::ifstream reply(answer);
   std::string text;
   std::getline(reply, text);
@@ -131,7 +125,7 @@ bool ProbingVersionReader::ReadThroughHelper(const std::string& helper, const st
   // Written in Windows text mode: the line ends in CR LF.
   if (!text.empty() && text.back() == '\r') text.pop_back();
   platform::RemoveFile(answer);
-  return ran && exit_code == 0 && ParseVersionTriple(text, triple);
+  return ran && exitCode == 0 && ParseVersionTriple(text, triple);
 }
 
 }  // namespace publisher

@@ -86,7 +86,7 @@ TEST_F(Publisher, RefusesAndLeavesTheManifestUntouched) {
   const publisher::VersionTriple v120{1, 2, 0};
   const publisher::VersionTriple v140{1, 4, 0};
   struct Case {
-    const char* extra_file;  // created in the release for this case only
+    const char* extraFile;  // created in the release for this case only
     std::map<std::string, publisher::VersionTriple> versions;
     std::string previous;
     const char* reason;  // in the refusal
@@ -104,13 +104,13 @@ TEST_F(Publisher, RefusesAndLeavesTheManifestUntouched) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);
     test::WriteFile(release_.File("updateinfo.txt"), "previous manifest");
-    if (c.extra_file != nullptr) test::WriteFile(release_.File(c.extra_file), "x");
+    if (c.extraFile != nullptr) test::WriteFile(release_.File(c.extraFile), "x");
     publisher::PublishOptions options;
     options.versions = c.versions;
     options.previousManifest = c.previous;
     // Where the file system ignores letter case, the two names are one file.
     const bool distinct =
-        c.extra_file == nullptr ||
+        c.extraFile == nullptr ||
         std::distance(fs::directory_iterator(release_.path()), fs::directory_iterator()) == 4;
     if (distinct) {
       err_.str("");
@@ -118,7 +118,7 @@ TEST_F(Publisher, RefusesAndLeavesTheManifestUntouched) {
       EXPECT_NE(std::string::npos, err_.str().find(c.reason)) << err_.str();
     }
     EXPECT_EQ("previous manifest", test::ReadFile(release_.File("updateinfo.txt")));
-    if (c.extra_file != nullptr && distinct) fs::remove(release_.File(c.extra_file));
+    if (c.extraFile != nullptr && distinct) fs::remove(release_.File(c.extraFile));
   }
   // Every version known and none lower than before: published.
   publisher::PublishOptions options;
