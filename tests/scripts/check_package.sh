@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The release archive, used as a vendor uses it: unpacked, its publisher and
+# publish script put a release on its nginx site, and its Linux library and
+# its 32-bit DLL (under Wine) each run a whole update from the unpacked files.
+# The stand-in terminal comes from the build.
+# Usage: check_package.sh ZIP
+set -euo pipefail
+zip=$(realpath "$1")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+port=$((18095 + ${KORVAN_TEST_PORT_SHIFT:-0}))
+export WINEDEBUG=-all
+work=$(mktemp -d)
+nginx_pid=""
+cleanup() {
+  if [ -n "$nginx_pid" ]; then
+    kill "$nginx_pid" 2>/dev/null || true
+    wait "$nginx_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: package: $*" >&2; exit 1; }
+
+unzip -q "$zip" -d "$work/unpacked"
+package=$(echo "$work"/unpacked/korvan-updater-*)
+for f in MQL4/Libraries/Korvan.Tools.Updater.dll MQL4/Libraries/KorvanUpdater.exe \
+         MQL5/Libraries/Korvan.Tools.Updater.dll MQL5/Libraries/KorvanUpdater.exe \
+         MQL4/Include/KorvanUpdater.mqh MQL5/Include/KorvanUpdater.mqh \
+         publisher/korvan-publish publisher/korvan-publish.exe publisher/korvan-publish64.exe \
+         linux/libKorvan.Tools.Updater.so linux/KorvanUpdater \
+         server/nginx/korvan-updates.conf server/publish-release.sh README.md; do
+  [ -f "$package/$f" ] || fail "$f missing"
+done
+
+# The vendor's release: a file that cannot tell its version and a 32-bit DLL
+# that can.
+release=$work/release
+mkdir -p "$release"
+echo "Acme expert 1.1.0" >"$release/Acme.ex4"
+cp "$root/build/win32/bin/version_both.dll" "$release/Acme.Tools.dll"
+
+# The packaged site on a loopback port, serving a scratch root.
+srv=$work/srv
+mkdir -p "$srv" "$work/nginx"
+sed -e "s|listen 80;|listen 127.0.0.1:$port;|" -e '/listen \[::\]:80;/d' \
+    -e "s|root /srv/korvan-updates;|root $srv;|" \
+    -e "s|access_log [^;]*;|access_log $work/nginx/access.log;|" \
+    "$package/server/nginx/korvan-updates.conf" >"$work/nginx/site.conf"
+cat >"$work/nginx/nginx.conf" <<CONF
+$( [ "$(id -u)" = 0 ] && echo "user root root;" )
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log warn;
+events { worker_connections 64; }
+http {
+    include /etc/nginx/mime.types;
+    client_body_temp_path $work/nginx/body;
+    proxy_temp_path $work/nginx/proxy;
+    fastcgi_temp_path $work/nginx/fastcgi;
+    uwsgi_temp_path $work/nginx/uwsgi;
+    scgi_temp_path $work/nginx/scgi;
+    include $work/nginx/site.conf;
+}
+CONF
+
+unset KORVAN_PUBLISH
+published=$(bash "$package/server/publish-release.sh" "$release" "$srv" acme --version Acme.ex4=1.1.0)
+echo "$published"
+if command -v wine >/dev/null; then
+  echo "$published" | grep -q "Acme.Tools.dll  4.5.1  read from the file by korvan-publish.exe under Wine" ||
+    fail "the DLL's version was not read under Wine"
+fi
+
+/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
+nginx_pid=$!
+for _ in $(seq 100); do
+  curl -s -o /dev/null "http://127.0.0.1:$port/" && break
+  sleep 0.1
+done
+
+url="http://127.0.0.1:$port/acme"
+files='{"Files":[{"name":"/MQL4/Experts/Acme.ex4","version":1,"release":0,"build":0},{"name":"/MQL4/Libraries/Acme.Tools.dll","version":4,"release":0,"build":0}]}'
+update() {  # label libraries_from runner... ; the terminal's folder is $work/$label
+  local label=$1 from=$2
+  shift 2
+  local terminal=$work/$label
+  mkdir -p "$terminal/MQL4/Libraries" "$terminal/MQL4/Experts"
+  cp "$from"/* "$terminal/MQL4/Libraries/"
+  echo "Acme expert 1.0.0" >"$terminal/MQL4/Experts/Acme.ex4"
+  echo "an old build" >"$terminal/MQL4/Libraries/Acme.Tools.dll"
+  local libraries=$terminal/MQL4/Libraries app=$terminal/terminal
+  if [ "$1" = wine ]; then
+    libraries=$(winepath -w "$libraries" 2>/dev/null)
+    app=$(winepath -w "$terminal/terminal.exe" 2>/dev/null)
+  fi
+  local output
+  output=$("$@" "$libraries" "$url" "$app" "$files" </dev/null 2>&1) || fail "$label: $output"
+  echo "$output" | grep -q "XLaunchUpdater: 2" || fail "$label: $output"
+  cmp -s "$terminal/MQL4/Experts/Acme.ex4" "$release/Acme.ex4" || fail "$label: Acme.ex4 not updated"
+  cmp -s "$terminal/MQL4/Libraries/Acme.Tools.dll" "$release/Acme.Tools.dll" ||
+    fail "$label: Acme.Tools.dll not updated"
+  echo "package: $label updated 2 files from the unpacked archive"
+}
+update linux "$package/linux" "$root/build/linux/bin/KorvanDemoTerminal"
+if command -v wine >/dev/null; then
+  update win32 "$package/MQL4/Libraries" wine "$root/build/win32/bin/KorvanDemoTerminal.exe"
+fi
+echo "package: $(basename "$zip") checked"
