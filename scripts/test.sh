@@ -42,6 +42,14 @@ for preset in "${presets[@]}"; do
   failed=$((failed + failures))
 done
 
+# The release archive, built from the three configurations a vendor gets and
+# checked by a whole update from its unpacked files.
+if [ ${#broken[@]} -eq 0 ] && [[ " ${presets[*]} " == *" linux "* ]] &&
+   [[ " ${presets[*]} " == *" win32 "* ]] && [[ " ${presets[*]} " == *" win64 "* ]]; then
+  echo "== package"
+  if bash scripts/package.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); broken+=(package); fi
+fi
+
 [ ${#broken[@]} -eq 0 ] || echo "failing configurations: ${broken[*]}"
 echo "$passed passed, $failed failed"
 [ ${#broken[@]} -eq 0 ] && [ "$failed" -eq 0 ]
