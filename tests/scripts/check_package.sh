@@ -69,6 +69,14 @@ echo "$published"
 if command -v wine >/dev/null; then
   echo "$published" | grep -q "Acme.Tools.dll  4.5.1  read from the file by korvan-publish.exe under Wine" ||
     fail "the DLL's version was not read under Wine"
+  # Each Windows build reads its own bitness and asks the other for the rest.
+  mkdir -p "$work/both"
+  cp "$root/build/win32/bin/version_both.dll" "$work/both/Acme32.dll"
+  cp "$root/build/win64/bin/version_both.dll" "$work/both/Acme64.dll"
+  both=$(wine "$package/publisher/korvan-publish.exe" "$work/both" 2>&1 | tr -d "\r")
+  echo "$both" | grep -q "Acme32.dll  4.5.1  read from the file$" || fail "32-bit DLL: $both"
+  echo "$both" | grep -q "Acme64.dll  4.5.1  read from the file by korvan-publish64.exe" ||
+    fail "64-bit DLL: $both"
 fi
 
 /usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
