@@ -90,6 +90,46 @@ void CheckNames(const std::vector<std::string>& names, Refusals* refusals) {
   }
 }
 
+// The version of one file: what the file reports, else --version; refused
+// when neither knows it or the two disagree.
+bool ResolveVersion(const std::string& folder, const std::string& name,
+                    const PublishOptions& options, VersionReader& reader, VersionTriple* triple,
+                    std::string* how, Refusals* refusals) {
+  const bool read = reader.ReadFileVersion(folder, name, triple, how);
+  const auto given = options.versions.find(name);
+  if (given == options.versions.end()) {
+    if (!read) {
+      refusals->Add("the version of " + name + " is unknown (" + *how + "): give --version " +
+                    name + "=V.R.B");
+    }
+    return read;
+  }
+  if (read && !SameTriple(*triple, given->second)) {
+    refusals->Add(name + " reports version " + TripleText(*triple) + ", not " +
+                  TripleText(given->second) +
+                  " as --version says: installations would be offered the same update again "
+                  "and again");
+    return false;
+  }
+  if (!read) {
+    *triple = given->second;
+    *how = "given by --version";
+  }
+  return true;
+}
+
+// A release must not go back behind the one it replaces.
+void CheckAgainstPrevious(const std::string& name, const VersionTriple& triple,
+                          const TFileInfoList& previous, const std::string& previousPath,
+                          Refusals* refusals) {
+  for (const TFileInfo& old : previous) {
+    if (old.name == name && IsNewerVersion(old, AsRecord(name, triple))) {
+      refusals->Add(name + " " + TripleText(triple) + " is lower than " +
+                    TripleText(AsTriple(old)) + " in " + previousPath);
+    }
+  }
+}
+
 }  // namespace
 
 int Publish(const PublishOptions& options, VersionReader& reader, std::ostream& out,
@@ -134,31 +174,8 @@ int Publish(const PublishOptions& options, VersionReader& reader, std::ostream& 
   for (const std::string& name : names) {
     VersionTriple triple;
     std::string how;
-    const bool read = reader.ReadFileVersion(folder, name, &triple, &how);
-    const auto given = options.versions.find(name);
-    if (given != options.versions.end()) {
-      if (read && !SameTriple(triple, given->second)) {
-        refusals.Add(name + " reports version " + TripleText(triple) + ", not " +
-                     TripleText(given->second) +
-                     " as --version says: installations would be "
-                     "offered the same update again and again");
-        continue;
-      }
-      if (!read) {
-        triple = given->second;
-        how = "given by --version";
-      }
-    } else if (!read) {
-      refusals.Add("the version of " + name + " is unknown (" + how + "): give --version " + name +
-                   "=V.R.B");
-      continue;
-    }
-    for (const TFileInfo& old : previous) {
-      if (old.name == name && IsNewerVersion(old, AsRecord(name, triple))) {
-        refusals.Add(name + " " + TripleText(triple) + " is lower than " +
-                     TripleText(AsTriple(old)) + " in " + options.previousManifest);
-      }
-    }
+    if (!ResolveVersion(folder, name, options, reader, &triple, &how, &refusals)) continue;
+    CheckAgainstPrevious(name, triple, previous, options.previousManifest, &refusals);
     platform::FileDigests digests;
     const int digestError = platform::DigestFile(folder + "/" + name, &digests);
     if (digestError != 0) {

@@ -7,7 +7,6 @@
 //|   #define KORVAN_PUBLIC_KEY "RW..."                              |
 //| (the second line of your .pub file) before including this file.  |
 //+------------------------------------------------------------------+
-#property strict
 
 #import "Korvan.Tools.Updater.dll"
 // Checks `url` + "/updateinfo.txt" for newer versions of the files listed
