@@ -63,6 +63,14 @@ http {
 }
 CONF
 
+# Without Wine, a Windows DLL needs --version, and the refusal says why.
+if env PATH=/nonexistent "$package/publisher/korvan-publish" "$release" --version Acme.ex4=1.1.0 \
+    >"$work/no-wine" 2>&1; then
+  fail "a DLL's version without Wine"
+fi
+grep -q "Acme.Tools.dll is unknown (Wine is not installed" "$work/no-wine" || fail "$(cat "$work/no-wine")"
+[ ! -e "$release/updateinfo.txt" ] || fail "a refused release has a manifest"
+
 unset KORVAN_PUBLISH
 published=$(bash "$package/server/publish-release.sh" "$release" "$srv" acme --version Acme.ex4=1.1.0)
 echo "$published"
