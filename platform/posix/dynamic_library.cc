@@ -11,6 +11,10 @@ LibraryHandle LoadDynamicLibrary(const std::string& path) {
   return dlopen(anchored.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
+LibraryHandle LoadDynamicLibraryAt(const NativePath& path) {
+  return LoadDynamicLibrary(path.string());
+}
+
 void FreeDynamicLibrary(LibraryHandle library) {
   if (library != nullptr) dlclose(library);
 }

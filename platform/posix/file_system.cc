@@ -13,7 +13,9 @@ namespace platform {
 
 const char kTextModeLineEnd[] = "\n";
 
-int RenameNoReplace(const std::string& from, const std::string& to) {
+std::FILE* OpenForAppending(const NativePath& path) { return std::fopen(path.c_str(), "a+"); }
+
+int RenameNoReplace(const NativePath& from, const NativePath& to) {
   // rename() would silently replace an earlier rotated file.
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;

@@ -28,6 +28,8 @@ std::string ModuleFilePath() {
   return path;
 }
 
+NativePath ModuleFileNativePath() { return NativePath(ModuleFilePath()); }
+
 std::string ExecutableFilePath() {
   char buffer[PATH_MAX] = {};
   ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -26,7 +26,8 @@ bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 }  // namespace
 
-std::string WideToNarrow(const char16_t* text, std::size_t length) {
+std::string WideToNarrow(const char16_t* text, std::size_t length, bool* exact) {
+  if (exact != nullptr) *exact = true;
   std::string out;
   if (text == nullptr) return out;
   out.reserve(length);
@@ -38,11 +39,14 @@ std::string WideToNarrow(const char16_t* text, std::size_t length) {
       ++i;
     } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
       out += '_';  // an unpaired surrogate has no narrow form
+      if (exact != nullptr) *exact = false;
     } else {
       AppendUtf8(out, unit);
     }
   }
   return out;
 }
+
+std::string NarrowEncodingName() { return "UTF-8"; }
 
 }  // namespace platform

@@ -5,7 +5,11 @@
 
 namespace platform {
 
-LibraryHandle LoadDynamicLibrary(const std::string& path) { return LoadLibraryA(path.c_str()); }
+LibraryHandle LoadDynamicLibrary(const std::string& path) {
+  return LoadDynamicLibraryAt(NativePathOf(path));
+}
+
+LibraryHandle LoadDynamicLibraryAt(const NativePath& path) { return LoadLibraryW(path.c_str()); }
 
 void FreeDynamicLibrary(LibraryHandle library) {
   if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));

@@ -6,13 +6,17 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/windows/wide_text.h"
+
 namespace platform {
 
 const char kTextModeLineEnd[] = "\r\n";
 
-int RenameNoReplace(const std::string& from, const std::string& to) {
+std::FILE* OpenForAppending(const NativePath& path) { return _wfopen(path.c_str(), L"a+"); }
+
+int RenameNoReplace(const NativePath& from, const NativePath& to) {
   // The C runtime's rename refuses an existing target here.
-  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+  return _wrename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 std::int64_t StreamPosition(std::FILE* stream) { return _ftelli64(stream); }
@@ -42,7 +46,8 @@ bool IsNotFound(DWORD error) {
 }  // namespace
 
 PathPresence QueryPath(const std::string& path, int* error) {
-  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return PathPresence::kPresent;
+  if (GetFileAttributesW(WidenAnsi(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+    return PathPresence::kPresent;
   const DWORD code = GetLastError();
   if (IsNotFound(code)) return PathPresence::kAbsent;
   // A file the system keeps open (a paging file) is there, only unreadable.
@@ -52,10 +57,11 @@ PathPresence QueryPath(const std::string& path, int* error) {
 }
 
 int RemovePath(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring wide = WidenAnsi(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   const bool directory =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  const BOOL removed = directory ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
+  const BOOL removed = directory ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
   return removed ? 0 : static_cast<int>(GetLastError());
 }
 
@@ -63,7 +69,8 @@ int RemovePath(const std::string& path) {
 int AdoptPermissions(const std::string&, const std::string&) { return 0; }
 
 int MovePathReplacing(const std::string& from, const std::string& to) {
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+  if (MoveFileExW(WidenAnsi(from).c_str(), WidenAnsi(to).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     return 0;
   }
   return static_cast<int>(GetLastError());

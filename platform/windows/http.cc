@@ -9,6 +9,8 @@
 #include <memory>
 #include <new>
 
+#include "platform/windows/wide_text.h"
+
 namespace platform {
 namespace {
 
@@ -146,7 +148,8 @@ std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
     return Failure(ERROR_NOT_ENOUGH_MEMORY);
   }
 
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  const std::wstring widePath = WidenAnsi(path);
+  HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = LastErrorOr(ERROR_CANNOT_MAKE);
@@ -168,7 +171,7 @@ std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
   if (!CloseHandle(file) && error == 0) error = LastErrorOr(ERROR_WRITE_FAULT);
   // What was written of a failed transfer is no file either; the caller
   // would only have to tell it from a complete one.
-  if (error != 0 && regularFile) DeleteFileA(path.c_str());
+  if (error != 0 && regularFile) DeleteFileW(widePath.c_str());
   InternetCloseHandle(request);
   InternetCloseHandle(internet);
   if (error != 0) return Failure(error);

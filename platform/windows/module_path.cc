@@ -8,17 +8,35 @@ const char kLibraryFileName[] = "Korvan.Tools.Updater.dll";
 const char kCompanionFileName[] = "KorvanUpdater.exe";
 const char kLogPathFromLibraryDirectory[] = "..\\..\\KorvanUpdaterLog.log";
 
-std::string ModuleFilePath() {
+namespace {
+
+// The module that holds this code: the library, not the executable.
+HMODULE ThisModule() {
   HMODULE module = nullptr;
-  // The module that holds this function: the library, not the executable.
   if (!GetModuleHandleExA(
           GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          reinterpret_cast<LPCSTR>(&ModuleFilePath), &module)) {
-    return std::string();
+          reinterpret_cast<LPCSTR>(&ThisModule), &module)) {
+    return nullptr;
   }
+  return module;
+}
+
+}  // namespace
+
+std::string ModuleFilePath() {
+  HMODULE module = ThisModule();
+  if (module == nullptr) return std::string();
   char buffer[MAX_PATH] = {};
   GetModuleFileNameA(module, buffer, MAX_PATH);
   return buffer;
+}
+
+NativePath ModuleFileNativePath() {
+  HMODULE module = ThisModule();
+  if (module == nullptr) return NativePath();
+  wchar_t buffer[MAX_PATH] = {};
+  GetModuleFileNameW(module, buffer, MAX_PATH);
+  return NativePath(buffer);
 }
 
 std::string ExecutableFilePath() {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/windows/wide_text.h"
+
 namespace platform {
 
 const int kErrorPathNotFound = ERROR_PATH_NOT_FOUND;
@@ -23,7 +25,7 @@ std::string LongPathForm(const std::string& path) {
 }
 
 int MakeDirectory(const std::string& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) ? 0 : static_cast<int>(GetLastError());
+  return CreateDirectoryW(WidenAnsi(path).c_str(), nullptr) ? 0 : static_cast<int>(GetLastError());
 }
 
 std::string CreateTemporaryFile(const std::string& directory, const std::string& prefix) {
@@ -33,7 +35,7 @@ std::string CreateTemporaryFile(const std::string& directory, const std::string&
 }
 
 int RemoveFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) ? 0 : static_cast<int>(GetLastError());
+  return DeleteFileW(WidenAnsi(path).c_str()) ? 0 : static_cast<int>(GetLastError());
 }
 
 }  // namespace platform
