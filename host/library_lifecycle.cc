@@ -10,7 +10,11 @@ namespace platform {
 void OnLibraryLoad() {
   // The log exists before the sections; it needs none of them.
   const std::string directory = GetModuleDirectory();
-  g_log.reset(new TCommonLog(directory + kLogPathFromLibraryDirectory));
+  // The file is reached through the folder's own name: the narrow text, kept
+  // for the log's lines, cannot name every folder.
+  const NativePath location =
+      ModuleFileNativePath().parent_path() / NativePathOf(kLogPathFromLibraryDirectory);
+  g_log.reset(new TCommonLog(directory + kLogPathFromLibraryDirectory, location));
   InitializeSharedPrimitives();
 }
 

@@ -12,8 +12,10 @@ ICommonLog::ICommonLog(const std::string& path) : fileName(path), maxLevel(5) {}
 
 ICommonLog::~ICommonLog() = default;
 
-TCommonLog::TCommonLog(const std::string& path)
-    : ICommonLog(path), file(nullptr), maxSize(kMaxSize) {
+TCommonLog::TCommonLog(const std::string& path) : TCommonLog(path, platform::NativePathOf(path)) {}
+
+TCommonLog::TCommonLog(const std::string& path, const platform::NativePath& location)
+    : ICommonLog(path), nativeFileName(location), file(nullptr), maxSize(kMaxSize) {
   Open();
   platform::ToLocalTime(platform::Now(), &lastTime);
 }
@@ -28,7 +30,7 @@ TCommonLog::~TCommonLog() {
 
 void TCommonLog::Open() {
   for (int attempt = 0; attempt < 3; ++attempt) {
-    file = std::fopen(fileName.c_str(), "a+");
+    file = platform::OpenForAppending(nativeFileName);
     if (file != nullptr) {
       std::fseek(file, 0, SEEK_END);
       return;
@@ -78,7 +80,9 @@ void TCommonLog::CheckRotation(std::time_t now) {
                  fileName.c_str(), newName.c_str());
     std::fclose(file);
     file = nullptr;
-    const int error = platform::RenameNoReplace(fileName, newName);
+    platform::NativePath newLocation = nativeFileName;
+    newLocation += platform::NativePathOf(std::string(".") + suffix);
+    const int error = platform::RenameNoReplace(nativeFileName, newLocation);
     if (error != 0) {
       std::printf("renaming %s to %s failed with %d\n", fileName.c_str(), newName.c_str(), error);
     }

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/native_path.h"
+
 #define KORVAN_PRINTF_FORMAT(format_index, first_arg) \
   __attribute__((format(printf, format_index, first_arg)))
 
@@ -35,6 +37,9 @@ class TCommonLog : public ICommonLog {
   static constexpr std::int64_t kMaxSize = 0x40000000;  // 1 GiB
 
   explicit TCommonLog(const std::string& path);
+  // `path` as the log's lines name it, `location` as the system reaches it:
+  // the narrow text cannot name every folder the library may lie in.
+  TCommonLog(const std::string& path, const platform::NativePath& location);
   ~TCommonLog() override;
 
   std::int32_t Write(std::int32_t level, const char* format, ...) override
@@ -44,8 +49,9 @@ class TCommonLog : public ICommonLog {
   void Open();
   void CheckRotation(std::time_t now);
 
-  std::tm lastTime{};  // local time of the last line, or of construction
-  std::FILE* file;     // the log file, or standard error in the fallback state
+  platform::NativePath nativeFileName;  // fileName in the system's spelling
+  std::tm lastTime{};                   // local time of the last line, or of construction
+  std::FILE* file;                      // the log file, or standard error in the fallback state
   std::int64_t maxSize;
 };
 

@@ -273,7 +273,9 @@ TEST_F(CommonLogTest, TheHolderClosesTheFileWithItsLastReference) {
   other.reset();
   EXPECT_EQ(test::ReadFile(path_), Stored(Line("still open")));
   // Closed: the file can be renamed away (Windows refuses while it is open).
-  EXPECT_EQ(platform::RenameNoReplace(path_, path_ + ".moved"), 0);
+  EXPECT_EQ(platform::RenameNoReplace(platform::NativePathOf(path_),
+                                      platform::NativePathOf(path_ + ".moved")),
+            0);
 }
 
 }  // namespace
