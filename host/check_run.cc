@@ -16,6 +16,16 @@ std::int32_t CheckForUpdates(const char16_t* wideUrl, const char16_t* wideWaitAp
   g_log->Write(kLogLevel,
                "Start check update:\n\turl = %s\n\twaitApp = %s\n\tfiles = [\n\t\t%s\n\t]",
                url.c_str(), waitApp.c_str(), files.c_str());
+  // A folder the narrow text cannot name would be probed as empty and every
+  // file offered as out of date.
+  const std::string unreachable = UnreachableFolderNotice(wideWaitApp);
+  if (!unreachable.empty()) {
+    g_log->Write(kLogLevel, "%s", unreachable.c_str());
+    platform::ShowMessageBox(unreachable, "Updater Warning",
+                             platform::kBoxOk | platform::kBoxIconWarning);
+    g_log->Write(kLogLevel, "Result check = %d", 0);
+    return 0;
+  }
   TFileInfoList marked;
   std::int32_t result = DoCheckForUpdates(url, waitApp, files, marked);
   g_log->Write(kLogLevel, "Result check = %d", result);

@@ -13,6 +13,13 @@ std::string WideToAnsi(const char16_t* text);
 // The library file's directory, ending with its separator.
 std::string GetModuleDirectory();
 
+// Narrow texts cannot name every folder: the ANSI code page substitutes what
+// it cannot write, and the path then names another folder. Empty when the
+// library's own folder (the companion's too) and the folder of `waitApp`
+// survive the conversion; otherwise the sentence, for the log and a box, that
+// says which folder the updater cannot reach and what the user can do.
+std::string UnreachableFolderNotice(const char16_t* waitApp);
+
 // Every occurrence of `pattern` (never empty) replaced; inserted text is not
 // searched again.
 std::string ReplaceAll(const std::string& subject, const std::string& pattern,

@@ -68,12 +68,16 @@ if [ ! -f "$third/benchmark/include/benchmark/benchmark.h" ]; then
   rm -rf "$src"
 fi
 
-# A Japanese locale lets Wine run the tests in a double-byte ANSI code page.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-  $sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
-  $sudo locale-gen >/dev/null
-fi
+# Wine takes the ANSI code page from the locale: the tests run in a
+# double-byte one (Japanese, 932) and a Cyrillic one (Russian, 1251).
+new_locales=0
+for name in ja_JP ru_RU; do
+  locale -a 2>/dev/null | grep -qi "^$name.utf8\$" && continue
+  $sudo sed -i "s/^# *$name.UTF-8 UTF-8/$name.UTF-8 UTF-8/" /etc/locale.gen
+  grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  new_locales=1
+done
+[ $new_locales -eq 0 ] || $sudo locale-gen >/dev/null
 
 # The Wine prefix is made once; its first start takes a while.
 export WINEDEBUG=-all

@@ -1,7 +1,8 @@
 // Whole updates as a user meets them: a stand-in terminal loads the library,
 // XCheckForUpdates asks, XLaunchUpdater runs the real companion, which
 // downloads newer files from nginx on loopback and swaps them in, the updater
-// library and the companion among them.
+// library and the companion among them; in folders whose names the ANSI code
+// page can write, and refused in folders whose names it cannot.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/module_path.h"
 #include "platform/process.h"
+#include "platform/text_conversion.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
 #include "tests/support/update_support.h"
@@ -40,11 +42,17 @@ class EndToEnd : public ::testing::Test {
     served_ = test::UniqueName("release");
     fs::create_directories(test::ServedFilePath(served_));
     url_ = test::NginxBase() + "/" + served_;
-    terminal_ = scratch_.File("terminal");
-    for (const char* folder : {"MQL4/Libraries", "MQL4/Experts", "MQL4/Presets"}) {
-      fs::create_directories(fs::path(terminal_) / folder);
+    // The terminal is a Unicode program: its folder reaches the library in
+    // UTF-16; the library's log lines hold it in the narrow encoding.
+    const std::u16string folder =
+        test::Utf16(scratch_.path() + platform::kPreferredSeparator) + FolderName();
+    terminal_ = fs::path(folder);
+    terminalText_ = WideToAnsi(folder.c_str());
+    for (const char* part : {"MQL4/Libraries", "MQL4/Experts", "MQL4/Presets"}) {
+      fs::create_directories(terminal_ / part);
     }
-    waitApp_ = terminal_ + platform::kPreferredSeparator + "terminal.exe";
+    wideWaitApp_ = folder + test::Utf16(platform::kPreferredSeparator) + u"terminal.exe";
+    waitApp_ = WideToAnsi(wideWaitApp_.c_str());
 
     const std::string library = test::ReadFile(test::LibraryPath());
     const std::string companion = test::ReadFile(test::CompanionPath());
@@ -63,8 +71,8 @@ class EndToEnd : public ::testing::Test {
                 "expert 1.1.0", "settings changed but not newer"};
     std::string manifest;
     for (std::size_t i = 0; i < files_.size(); ++i) {
-      test::WriteFile(terminal_ + files_[i].name, previous_[i]);
-      fs::permissions(terminal_ + files_[i].name, fs::perms::owner_exec, fs::perm_options::add);
+      test::WriteFile(Local(files_[i].name), previous_[i]);
+      fs::permissions(Local(files_[i].name), fs::perms::owner_exec, fs::perm_options::add);
       const std::string part = ExtractFileName(files_[i].name);
       test::WriteFile(test::ServedFilePath(served_ + "/" + part), offered_[i]);
       manifest += std::string(manifest.empty() ? "" : ",\n") + "    " +
@@ -76,6 +84,14 @@ class EndToEnd : public ::testing::Test {
   void TearDown() override {
     std::error_code ignored;
     fs::remove_all(test::ServedFilePath(served_), ignored);
+  }
+
+  virtual std::u16string FolderName() const { return u"terminal"; }
+  // A file below the terminal's folder.
+  fs::path Local(const std::string& name) const {
+    fs::path path = terminal_;
+    path += name;
+    return path;
   }
 
   static std::string Fixture(const std::string& name) {
@@ -101,11 +117,13 @@ class EndToEnd : public ::testing::Test {
 
   // Runs the stand-in terminal, through the box answerer where boxes are
   // asked on a terminal; returns what it reported.
-  std::string RunTerminal(bool cancel = false) {
+  std::string RunTerminal(bool cancel = false, bool launchAlways = false) {
     const std::string request = scratch_.File("request.txt");
     const std::string result = scratch_.File("result.txt");
-    test::WriteFile(request, terminal_ + kLibraries + platform::kLibraryFileName + "\n" + url_ +
-                                 "\n" + waitApp_ + "\n" + EscapedFiles() + "\n" + result + "\n");
+    test::WriteFile(request, Local(kLibraries + platform::kLibraryFileName).u8string() + "\n" +
+                                 url_ + "\n" + fs::path(wideWaitApp_).u8string() + "\n" +
+                                 EscapedFiles() + "\n" + result + "\n" +
+                                 (launchAlways ? "always\n" : ""));
     const std::string program = (fs::path(test::ArtifactDirectory()) /
                                  ("korvan_test_terminal" KORVAN_TEST_EXECUTABLE_SUFFIX))
                                     .string();
@@ -127,7 +145,7 @@ class EndToEnd : public ::testing::Test {
   std::string Transcript() const { return test::ReadFile(scratch_.File("transcript.txt")); }
   bool BoxesAreAnswered() const { return std::string(KORVAN_TEST_BOX_ANSWERER) != ""; }
 
-  Strings Log() const { return test::LogMessagesIn(terminal_ + "/KorvanUpdaterLog.log"); }
+  Strings Log() const { return test::LogMessagesIn(terminal_ / "KorvanUpdaterLog.log"); }
   // True when `expected` appear in the log in this order, other lines between.
   ::testing::AssertionResult LogHoldsInOrder(const Strings& expected) const {
     const Strings log = Log();
@@ -143,16 +161,68 @@ class EndToEnd : public ::testing::Test {
   }
 
   test::ScratchDirectory scratch_;
-  std::string served_, url_, terminal_, waitApp_;
+  fs::path terminal_;
+  std::u16string wideWaitApp_;
+  std::string served_, url_, terminalText_, waitApp_;
   std::vector<LocalFile> files_;
   Strings previous_, offered_;
 };
 
-TEST_F(EndToEnd, InstallsExactlyTheNewerFilesIncludingTheUpdaterItself) {
+// Folder names, and the ANSI code page that can write each ("" for every
+// one). A UTF-8 narrow encoding writes them all.
+struct Folder {
+  const char* label;
+  const char16_t* name;
+  const char* codePage;
+};
+const Folder kFolders[] = {
+    {"Plain", u"terminal", ""},
+    {"CyrillicWithBlank",
+     u"\u0422\u0435\u0440\u043c\u0438\u043d\u0430\u043b \u0434\u0430\u043d\u043d\u044b\u0435",
+     "1251"},
+    {"Chinese", u"\u7ec8\u7aef \u6570\u636e", "none"},
+};
+
+void PrintTo(const Folder& folder, std::ostream* out) { *out << folder.label; }
+
+class EndToEndInFolder : public EndToEnd, public ::testing::WithParamInterface<Folder> {
+ protected:
+  std::u16string FolderName() const override { return GetParam().name; }
+  static bool Reachable() {
+    const std::string codePage = GetParam().codePage;
+    return codePage.empty() || platform::NarrowEncodingName() == "UTF-8" ||
+           test::Environment("KORVAN_TEST_CODE_PAGE") == codePage;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Folders, EndToEndInFolder, ::testing::ValuesIn(kFolders),
+                         [](const ::testing::TestParamInfo<Folder>& folder) {
+                           return std::string(folder.param.label);
+                         });
+
+TEST_P(EndToEndInFolder, InstallsTheNewerFilesOrRefusesAFolderTheCodePageCannotWrite) {
+  if (!Reachable()) {
+    // Nothing probed, nothing offered, nothing started; the log in its place.
+    EXPECT_EQ(RunTerminal(/*cancel=*/false, /*launchAlways=*/true), "check 0\nlaunch -1\n");
+    const Strings log = Log();
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[0].rfind("Start check update:\n\turl = " + url_ + "\n\twaitApp = " + waitApp_, 0),
+              0u);
+    EXPECT_EQ(log[1].rfind("The updater cannot reach the folder \"", 0), 0u) << log[1];
+    EXPECT_NE(log[1].find("code page for non-Unicode programs"), std::string::npos) << log[1];
+    EXPECT_EQ(log[1].find('\n'), std::string::npos) << log[1];
+    EXPECT_EQ(log[2], "Result check = 0");
+    EXPECT_EQ(log[3].rfind("Prepare to start apply updates. Params:", 0), 0u);
+    EXPECT_EQ(log[4], log[1]);
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      EXPECT_TRUE(test::ReadFile(Local(files_[i].name)) == previous_[i]) << files_[i].name;
+    }
+    return;
+  }
   EXPECT_EQ(RunTerminal(), "check 1\nlaunch 4\n");
 
   const std::string base =
-      ReplaceAll(ReplaceAll(terminal_, "\\", "/"), "/", platform::kPreferredSeparator);
+      ReplaceAll(ReplaceAll(terminalText_, "\\", "/"), "/", platform::kPreferredSeparator);
   Strings expected = {"Start check update:\n\turl = " + url_ + "\n\twaitApp = " + waitApp_ +
                           "\n\tfiles = [\n\t\t" + EscapedFiles() + "\n\t]",
                       "Check versions of local files...",
@@ -166,21 +236,21 @@ TEST_F(EndToEnd, InstallsExactlyTheNewerFilesIncludingTheUpdaterItself) {
   for (std::size_t i = 0; i < files_.size(); ++i) {
     const std::string target = base + files_[i].name;
     if (files_[i].newer) {
-      EXPECT_TRUE(test::ReadFile(terminal_ + files_[i].name) == offered_[i]) << files_[i].name;
+      EXPECT_TRUE(test::ReadFile(Local(files_[i].name)) == offered_[i]) << files_[i].name;
       expected.push_back("Start download file:\n\tfrom: " + url_ + "/" +
                          ExtractFileName(files_[i].name) + "\n\tto: " + target + ".new");
       expected.push_back("Success rename\n\t" + target + "\n\tto\n\t" + target + ".old");
       expected.push_back("Prepare to rename file:\n\t" + target + ".new\n\tto\n\t" + target);
     } else {
-      EXPECT_TRUE(test::ReadFile(terminal_ + files_[i].name) == previous_[i]) << files_[i].name;
+      EXPECT_TRUE(test::ReadFile(Local(files_[i].name)) == previous_[i]) << files_[i].name;
     }
-    EXPECT_FALSE(test::FileExists(terminal_ + files_[i].name + ".new")) << files_[i].name;
+    EXPECT_FALSE(test::FileExists(Local(files_[i].name + ".new"))) << files_[i].name;
     // The library and the companion are in use while they are replaced.
     const bool inUse = i < 2;
     if (inUse && KORVAN_TEST_FILES_IN_USE_STAY) {
-      EXPECT_TRUE(test::ReadFile(terminal_ + files_[i].name + ".old") == previous_[i]);
+      EXPECT_TRUE(test::ReadFile(Local(files_[i].name + ".old")) == previous_[i]);
     } else {
-      EXPECT_FALSE(test::FileExists(terminal_ + files_[i].name + ".old")) << files_[i].name;
+      EXPECT_FALSE(test::FileExists(Local(files_[i].name + ".old"))) << files_[i].name;
     }
   }
   EXPECT_TRUE(LogHoldsInOrder(expected));
@@ -211,9 +281,9 @@ TEST_F(EndToEnd, ASecondRunInstallsOnlyWhatIsNewerAgain) {
   files_[3].listedVersion = "1, 1, 0";
   // Versioned.dll now reports 0.0.0 itself and is offered again; nothing else.
   EXPECT_EQ(RunTerminal(), "check 1\nlaunch 1\n");
-  EXPECT_TRUE(test::ReadFile(terminal_ + kLibraries + "Versioned.dll") == offered_[2]);
+  EXPECT_TRUE(test::ReadFile(Local(kLibraries + "Versioned.dll")) == offered_[2]);
   for (const LocalFile& file : files_) {
-    EXPECT_FALSE(test::FileExists(terminal_ + file.name + ".new")) << file.name;
+    EXPECT_FALSE(test::FileExists(Local(file.name + ".new"))) << file.name;
   }
 }
 
@@ -221,7 +291,7 @@ TEST_F(EndToEnd, CancelChangesNothing) {
   if (!BoxesAreAnswered()) GTEST_SKIP() << "no one to answer the boxes here";
   EXPECT_EQ(RunTerminal(/*cancel=*/true), "check -1\n");
   for (std::size_t i = 0; i < files_.size(); ++i) {
-    EXPECT_TRUE(test::ReadFile(terminal_ + files_[i].name) == previous_[i]) << files_[i].name;
+    EXPECT_TRUE(test::ReadFile(Local(files_[i].name)) == previous_[i]) << files_[i].name;
   }
   EXPECT_EQ(Log().back(), "User cancel updates");
 }

@@ -14,6 +14,7 @@
 #include "platform/process.h"
 #include "platform/temp_files.h"
 #include "platform/testing.h"
+#include "platform/text_conversion.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/loaded_library.h"
 #include "tests/support/test_support.h"
@@ -258,6 +259,38 @@ TEST_F(UpdateRun, CancelGivesMinusOneAndABoxNotShownCountsAsGoAhead) {
   g_answer = platform::kAnswerNone;
   EXPECT_EQ(Check(Files()), 1);
   EXPECT_EQ(Log().back(), "Result check = 1");
+}
+
+TEST_F(UpdateRun, AFolderTheNarrowEncodingCannotWriteIsRefusedUnprobed) {
+  // An unpaired surrogate has no narrow form in any code page, UTF-8 included.
+  const std::u16string waitApp =
+      test::Utf16(base_) + u"\xD800" + test::Utf16(platform::kPreferredSeparator) + u"t.exe";
+  const platform::ComCallCounts before = platform::ComCallCountsOnThisThread();
+  EXPECT_EQ(
+      XCheckForUpdates(test::Utf16(url_).c_str(), waitApp.c_str(), test::Utf16(Files()).c_str()),
+      0);
+  EXPECT_EQ(XLaunchUpdater(test::Utf16(url_).c_str(), waitApp.c_str(),
+                           test::Utf16(Files(1, true)).c_str()),
+            -1);
+
+  EXPECT_EQ(WaitAppPath, savedWaitAppPath_);
+  EXPECT_EQ(platform::ComCallCountsOnThisThread().initialized, before.initialized);
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 5u);
+  const std::string notice = "The updater cannot reach the folder \"" + base_ + "_" +
+                             platform::kPreferredSeparator +
+                             "\" under the system's code page for non-Unicode programs (" +
+                             platform::NarrowEncodingName() +
+                             "), which cannot write the folder's name. To update, set the language "
+                             "for non-Unicode programs to one whose code page can write this name, "
+                             "or use a folder with a plain name.";
+  EXPECT_EQ(log[1], notice);
+  EXPECT_EQ(log[2], "Result check = 0");
+  EXPECT_EQ(log[4], notice);
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].text, notice);
+  EXPECT_EQ(g_boxes[0].caption, "Updater Warning");
+  EXPECT_EQ(g_boxes[0].style, 48u);
 }
 
 TEST_F(UpdateRun, ProcessRunUpdatesTheMarkedFilesAndSaysHowMany) {

@@ -37,19 +37,19 @@ std::string ScratchDirectory::File(const std::string& name) const {
   return (fs::path(path_) / name).string();
 }
 
-std::string ReadFile(const std::string& path) {
+std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
 }
 
-void WriteFile(const std::string& path, const std::string& content) {
+void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
 }
 
-bool FileExists(const std::string& path) {
+bool FileExists(const fs::path& path) {
   std::error_code ignored;
   return fs::exists(path, ignored);
 }
@@ -94,7 +94,7 @@ ScopedTestLog::~ScopedTestLog() { g_log.reset(); }
 
 std::vector<std::string> ScopedTestLog::Messages() const { return LogMessagesIn(path_); }
 
-std::vector<std::string> LogMessagesIn(const std::string& path) {
+std::vector<std::string> LogMessagesIn(const fs::path& path) {
   const std::string text = ReadFile(path);
   std::string plain;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,10 @@ class ScratchDirectory {
   std::string path_;
 };
 
-std::string ReadFile(const std::string& path);  // bytes as stored; empty if missing
-void WriteFile(const std::string& path, const std::string& content);
-bool FileExists(const std::string& path);
+// Paths in the system's spelling, so that a folder of any name is reached.
+std::string ReadFile(const std::filesystem::path& path);  // bytes as stored; empty if missing
+void WriteFile(const std::filesystem::path& path, const std::string& content);
+bool FileExists(const std::filesystem::path& path);
 std::vector<std::string> SplitLines(const std::string& text);  // at "\n", CR kept
 
 // The folder holding the test program, the library and the companion.
@@ -40,7 +42,7 @@ std::string Environment(const char* name);
 
 // The messages of a log file, each without its "[stamp] : " prefix; a message
 // with line feeds stays one entry.
-std::vector<std::string> LogMessagesIn(const std::string& path);
+std::vector<std::string> LogMessagesIn(const std::filesystem::path& path);
 
 // Installs a log object writing to a scratch file as g_log for the lifetime of
 // the object, and restores the previous holder afterwards.
