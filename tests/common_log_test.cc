@@ -10,11 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "host/host.h"
 #include "log/common_log.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/testing.h"
 #include "tests/support/test_support.h"
+#include "tests/support/update_support.h"
 
 namespace fs = std::filesystem;
 
@@ -130,6 +132,26 @@ TEST_F(CommonLogTest, ANewDayClosesTheFileUnderTheTimeOfItsLastLine) {
             Stored(late + "[" + path_ + "] : Closed for reloging, passed day will be saved in " +
                    rotated));
   EXPECT_EQ(test::ReadFile(path_), Stored(Line("early")));
+}
+
+TEST_F(CommonLogTest, AFolderTheNarrowTextCannotNameIsOpenedAndRotatedThroughItsOwnSpelling) {
+  const std::u16string folder = test::Utf16(directory_.path()) + u"/\u7ec8\u7aef \u0434";
+  fs::create_directories(fs::path(folder));
+  const fs::path location = fs::path(folder) / "KorvanUpdaterLog.log";
+  const std::string text = WideToAnsi((folder + u"/KorvanUpdaterLog.log").c_str());
+  TCommonLog log(text, location);
+  SetTime(LocalTime(2016, 1, 22, 23, 59, 59));
+  log.Write(4, "late");
+  const std::string late = Line("late");
+  SetTime(LocalTime(2016, 1, 23, 0, 0, 1));
+  log.Write(4, "early");
+
+  fs::path rotated = location;
+  rotated += ".20160122_235959";
+  EXPECT_EQ(test::ReadFile(rotated),
+            Stored(late + "[" + text + "] : Closed for reloging, passed day will be saved in " +
+                   text + ".20160122_235959"));
+  EXPECT_EQ(test::ReadFile(location), Stored(Line("early")));
 }
 
 TEST_F(CommonLogTest, FirstLineOfTheDayIsTheOneThatRotates) {
