@@ -1,7 +1,6 @@
-# The real message boxes of the 32-bit DLL under Wine on a virtual X screen
-# of this build's own (its number follows the build's ports), answered with
-# keys.
-if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+# The real message boxes of the DLL under Wine on a virtual X screen of this
+# build's own (its number follows the build's ports), answered with keys.
+if(WIN32)
   math(EXPR korvan_dialogs_display "(${KORVAN_TEST_PORT_BASE} - 18000) / 100 + 100")
   add_test(NAME real_dialogs
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/scripts/check_real_dialogs.sh ${KORVAN_OUTPUT_DIR}
