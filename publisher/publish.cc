@@ -4,6 +4,7 @@
 #include <map>
 
 #include "platform/file_digest.h"
+#include "platform/native_path.h"
 #include "platform/program_search.h"
 #include "platform/system_error.h"
 #include "publisher/publisher.h"
@@ -136,16 +137,27 @@ int Publish(const PublishOptions& options, VersionReader& reader, std::ostream& 
             std::ostream& err) {
   namespace fs = std::filesystem;
   std::error_code code;
-  const std::string folder =
-      fs::absolute(fs::u8path(options.folder), code).lexically_normal().u8string();
+  // Absolute, for the Windows build under Wine, which reads another root.
+  const fs::path absolute =
+      fs::absolute(platform::NativePathOf(options.folder), code).lexically_normal();
+  bool exact = false;
+  const std::string folder = NarrowPathText(absolute, &exact);
   std::string error;
   std::vector<std::string> names;
   std::vector<std::string> skipped;
-  if (code || !ListReleaseFiles(folder, &names, &skipped, &error)) {
-    err << "korvan-publish: " << (code ? "cannot find " + options.folder : error) << "\n";
+  if (code || !exact) {
+    err << "korvan-publish: " << options.folder
+        << (code ? " cannot be found"
+                 : " has a name the system's narrow text cannot write: "
+                   "use a folder with a plainer name")
+        << "\n";
     return 1;
   }
-  const std::string manifest = (fs::u8path(folder) / kManifestName).u8string();
+  if (!ListReleaseFiles(folder, &names, &skipped, &error)) {
+    err << "korvan-publish: " << error << "\n";
+    return 1;
+  }
+  const std::string manifest = NarrowPathText(absolute / kManifestName, &exact);
   out << "korvan-publish: release folder " << folder << "\n";
   for (const std::string& name : skipped)
     out << "  skipped " << name << ": hidden files are not served\n";
@@ -165,7 +177,7 @@ int Publish(const PublishOptions& options, VersionReader& reader, std::ostream& 
   if (!options.secretKeyFile.empty()) {
     minisign = platform::FindProgramOnPath("minisign");
     if (minisign.empty()) refusals.Add("--sign needs the minisign command, which is not installed");
-    if (!fs::is_regular_file(fs::u8path(options.secretKeyFile), code)) {
+    if (!fs::is_regular_file(platform::NativePathOf(options.secretKeyFile), code)) {
       refusals.Add("--sign: no secret key file " + options.secretKeyFile);
     }
   }

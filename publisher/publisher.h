@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <ostream>
 #include <string>
@@ -67,6 +68,10 @@ bool ProbeLibraryVersion(const std::string& path, VersionTriple* triple);
 // Whether the updater can ask for `name` exactly as it is: not empty, and
 // only characters a URL path carries unescaped.
 bool IsRequestableName(const std::string& name);
+
+// The narrow text (the ANSI code page on Windows, UTF-8 elsewhere) of a
+// path; `exact` tells whether it names that very path.
+std::string NarrowPathText(const std::filesystem::path& path, bool* exact);
 
 // The regular files directly in the folder that a manifest lists: all but the
 // manifest itself, its signature and its temporary copies. Hidden files

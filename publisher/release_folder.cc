@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/native_path.h"
+#include "platform/text_conversion.h"
 #include "publisher/publisher.h"
 
 namespace publisher {
@@ -24,6 +26,11 @@ bool BelongsToManifest(const std::string& name) {
 
 }  // namespace
 
+std::string NarrowPathText(const std::filesystem::path& path, bool* exact) {
+  const std::u16string wide = path.u16string();
+  return platform::WideToNarrow(wide.data(), wide.size(), exact);
+}
+
 bool IsRequestableName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
   // The characters of a URL path segment that travel unescaped: letters,
@@ -42,7 +49,7 @@ bool ListReleaseFiles(const std::string& folder, std::vector<std::string>* names
                       std::vector<std::string>* skipped, std::string* error) {
   namespace fs = std::filesystem;
   std::error_code code;
-  fs::directory_iterator entries(fs::u8path(folder), code);
+  fs::directory_iterator entries(platform::NativePathOf(folder), code);
   if (code) {
     *error = "cannot read the folder " + folder + ": " + code.message();
     return false;
@@ -50,7 +57,11 @@ bool ListReleaseFiles(const std::string& folder, std::vector<std::string>* names
   for (const fs::directory_entry& entry : entries) {
     std::error_code typeError;
     if (!entry.is_regular_file(typeError)) continue;
-    const std::string name = entry.path().filename().u8string();
+    bool exact = false;
+    std::string name = NarrowPathText(entry.path().filename(), &exact);
+    // A name the narrow text cannot write comes in UTF-8, which no
+    // requestable name needs, so that it is refused by its own letters.
+    if (!exact) name = entry.path().filename().u8string();
     if (BelongsToManifest(name)) continue;
     if (name[0] == '.') {
       skipped->push_back(name);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "platform/dynamic_library.h"
+#include "platform/native_path.h"
 #include "platform/process.h"
 #include "platform/program_search.h"
 #include "publisher/publisher.h"
@@ -95,6 +97,7 @@ TEST_F(Publisher, RefusesAndLeavesTheManifestUntouched) {
       {nullptr, {}, "", "version of Expert.ex4 is unknown"},
       {"My Expert.ex4", {{"Expert.ex4", v140}, {"My Expert.ex4", v140}}, "", "cannot be asked for"},
       {"50%.set", {{"Expert.ex4", v140}}, "", "cannot be asked for"},
+      {"\xE4\xB8\xAD\xE6\x96\x87.set", {{"Expert.ex4", v140}}, "", "cannot be asked for"},
       {nullptr, {{"Expert.ex4", v120}}, previous, "1.2.0 is lower than 1.3.0"},
       {nullptr, {{"Expert.ex4", v140}}, elsewhere.File("missing.txt"), "cannot read"},
       {nullptr, {{"Expert.ex4", v140}, {kLibrary, v140}}, "", "reports version 4.5."},
@@ -104,7 +107,9 @@ TEST_F(Publisher, RefusesAndLeavesTheManifestUntouched) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);
     test::WriteFile(release_.File("updateinfo.txt"), "previous manifest");
-    if (c.extraFile != nullptr) test::WriteFile(release_.File(c.extraFile), "x");
+    const fs::path extra =
+        platform::NativePathOf(release_.path()) / fs::u8path(c.extraFile ? c.extraFile : "");
+    if (c.extraFile != nullptr) std::ofstream(extra) << "x";
     publisher::PublishOptions options;
     options.versions = c.versions;
     options.previousManifest = c.previous;
@@ -118,7 +123,7 @@ TEST_F(Publisher, RefusesAndLeavesTheManifestUntouched) {
       EXPECT_NE(std::string::npos, err_.str().find(c.reason)) << err_.str();
     }
     EXPECT_EQ("previous manifest", test::ReadFile(release_.File("updateinfo.txt")));
-    if (c.extraFile != nullptr && distinct) fs::remove(release_.File(c.extraFile));
+    if (c.extraFile != nullptr && distinct) fs::remove(extra);
   }
   // Every version known and none lower than before: published.
   publisher::PublishOptions options;
