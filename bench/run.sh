@@ -8,6 +8,8 @@
 #              (KorvanDemoTerminal) and the companion's run alone, split into
 #              process start, check, downloads and swaps, against a plain
 #              script that does the same with curl (bench/curl_update.sh);
+#   move       a move of a large file to another volume (bench/move_bench.cc)
+#              against mv and sync, natively;
 #   log        Write, lines per second on 1 and 8 threads, against a bare
 #              fprintf+fflush loop on the same file (bench/log_bench.cc);
 #   primitives one extEnterCS/extLeaveCS pair and extGetFlag through the
@@ -19,16 +21,17 @@
 # (process start-up excluded) except in the update rows.
 #
 # Usage: bench/run.sh [--presets "linux win32 win64"] [--only "download memory
-#          update log primitives"] [--rounds N] [--download-mib N] [--port N]
+#          update move log primitives"] [--rounds N] [--download-mib N] [--port N]
 # The port defaults to 18950 plus KORVAN_TEST_PORT_SHIFT.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 presets="linux win32 win64"
-only="download memory update log primitives"
+only="download memory update move log primitives"
 rounds=3
 download_mib=512
+move_mib=256
 update_files=20
 update_mib=2
 port=$((${KORVAN_BENCH_PORT:-18950} + ${KORVAN_TEST_PORT_SHIFT:-0}))
@@ -48,7 +51,7 @@ wanted() { case " $only " in *" $1 "*) return 0 ;; esac; return 1; }
 
 for preset in $presets; do
   [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j2 --target download_bench log_bench primitives_bench \
+  cmake --build --preset "$preset" -j2 --target download_bench move_bench log_bench primitives_bench \
     korvan_updater korvan_companion korvan_demo_terminal >/dev/null
 done
 
@@ -229,6 +232,22 @@ if wanted update; then
   done
 fi
 
+# A move to another volume is a copy: from the disk into memory here, so that
+# the copy itself is timed rather than the disk.
+if wanted move && [[ " $presets " == *" linux "* ]]; then
+  head -c "${move_mib}M" /dev/urandom >"$disk/move.master"
+  for _ in $(seq "$rounds"); do
+    cp "$disk/move.master" "$disk/move.bin"
+    timed move.linux "$(bin linux)/move_bench" "$disk/move.bin" "$state/moved.bin"
+    cmp -s "$disk/move.master" "$state/moved.bin" || { echo "the move changed the file" >&2; exit 1; }
+    rm -f "$state/moved.bin"
+    cp "$disk/move.master" "$disk/move.bin"
+    timed move.mv sh -c 'mv "$1" "$2" && sync "$2"' - "$disk/move.bin" "$state/moved.bin"
+    rm -f "$state/moved.bin"
+  done
+  rm -f "$disk/move.master"
+fi
+
 if wanted log; then
   for threads in 1 8; do
     "$(bin linux)/log_bench" "$disk/log.txt" "$threads" $((80000 / threads)) "$rounds" |
@@ -303,6 +322,11 @@ if wanted update; then
     row "update: companion alone, $(label "$preset")" "$(printf '%.3f s' "$companion_s")" \
       "$(printf 'curl script: %.3f s' "$curl_total")" "$companion_s" "$curl_total" "" "" "($split)"
   done
+fi
+if wanted move && [ -n "$(value move.linux)" ]; then
+  mine=$(value move.linux) bare=$(value move.mv)
+  row "move ${move_mib} MiB to another volume, native" "$(printf '%.3f s' "$mine")" \
+    "$(printf 'mv + sync: %.3f s' "$bare")" "$mine" "$bare"
 fi
 if wanted log; then
   for threads in 1 8; do
