@@ -13,7 +13,7 @@ packages=(
   libjsoncpp-dev libcurl4-openssl-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine32:i386 wine64
-  nginx-light python3 curl openssl time dpkg-dev xvfb xauth locales
+  nginx-light python3 curl openssl time bc dpkg-dev xvfb xauth locales
   libssl-dev minisign zip unzip
   openbox xdotool imagemagick
 )
