@@ -205,7 +205,7 @@ update_round() {  # preset
 
   # The same run's pieces: a check refused at once (process start and the
   # library's load), a check that finds nothing newer, and the 20 downloads
-  # alone in one process. The swaps are what remains.
+  # alone in one process. The swaps are what remains, the run's end included.
   install "$preset"
   timed "update.$preset.start" "${companion[@]}" -u "$refused" -a "$app" -f "$files" -p 0 || true
   timed "update.$preset.checked" "${companion[@]}" -u "$url/current" -a "$app" -f "$files" -p 0 ||
