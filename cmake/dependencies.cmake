@@ -13,6 +13,21 @@ if(WIN32)
   target_include_directories(korvan_jsoncpp SYSTEM PUBLIC ${KORVAN_JSONCPP_SOURCE}/include)
   add_library(Korvan::jsoncpp ALIAS korvan_jsoncpp)
 
+  # libsodium, cross-built from Debian's source package by scripts/setup.sh,
+  # one static build per architecture.
+  set(KORVAN_SODIUM_ROOT ${CMAKE_SOURCE_DIR}/third_party/libsodium/${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32
+    CACHE PATH "libsodium built for this target")
+  if(NOT EXISTS ${KORVAN_SODIUM_ROOT}/lib/libsodium.a)
+    message(FATAL_ERROR "libsodium missing at ${KORVAN_SODIUM_ROOT}: run scripts/setup.sh")
+  endif()
+  add_library(korvan_sodium STATIC IMPORTED GLOBAL)
+  set_target_properties(korvan_sodium PROPERTIES
+    IMPORTED_LOCATION ${KORVAN_SODIUM_ROOT}/lib/libsodium.a
+    INTERFACE_INCLUDE_DIRECTORIES ${KORVAN_SODIUM_ROOT}/include
+    # Declarations for a static library, not a DLL's imports.
+    INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC)
+  add_library(Korvan::sodium ALIAS korvan_sodium)
+
   # GoogleTest from Debian's source, built with the posix-thread cross compiler.
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -23,6 +38,8 @@ else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
   add_library(Korvan::jsoncpp ALIAS PkgConfig::JSONCPP)
+  pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
+  add_library(Korvan::sodium ALIAS PkgConfig::SODIUM)
   find_package(CURL REQUIRED)
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)
   find_package(Threads REQUIRED)

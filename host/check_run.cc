@@ -51,13 +51,16 @@ std::int32_t CheckForUpdates(const char16_t* wideUrl, const char16_t* wideWaitAp
 std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitApp,
                                const std::string& files, TFileInfoList& out) {
   TFileInfoList list;
+  std::optional<std::string> publicKey;
   {
     const platform::ScopedCom com;
     WaitAppPath = waitApp;
-    ParseFileInfoList(list, UnescapeQuotes(files));
+    const std::string plainFiles = UnescapeQuotes(files);
+    ParseFileInfoList(list, plainFiles);
+    publicKey = ReadPublicKey(plainFiles);
   }
   // The check itself runs without COM.
-  if (!CheckUpdates(list, url)) return 0;
+  if (!CheckUpdates(list, url, publicKey)) return 0;
   out = list;
   return 1;
 }

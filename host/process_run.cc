@@ -18,7 +18,7 @@ std::int32_t CheckAndApply(const std::string& url, const std::string& waitApp,
   ParseFileInfoList(list, files);
   // The apply works with the platform's own separators.
   const std::string applicationPath = ReplaceAll(waitApp, "/", platform::kPreferredSeparator);
-  if (!CheckUpdates(list, url)) return 0;
+  if (!CheckUpdates(list, url, ReadPublicKey(files))) return 0;
 
   const std::int32_t updated = ApplyUpdates(url, applicationPath, list);
   if (updated >= 1) {

@@ -10,7 +10,8 @@ sudo=""
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev googletest
-  libjsoncpp-dev libcurl4-openssl-dev libbenchmark-dev
+  libjsoncpp-dev libcurl4-openssl-dev libbenchmark-dev libsodium-dev
+  autoconf automake libtool
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine wine32:i386 wine64
   nginx-light python3 curl openssl time bc dpkg-dev xvfb xauth locales
@@ -27,7 +28,7 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
-# Source entries for the cross-built jsoncpp, on the same archive the machine uses.
+# Source entries for the cross-built jsoncpp and libsodium, on the same archive the machine uses.
 if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
   for f in /etc/apt/sources.list.d/*.sources; do
     [ -f "$f" ] || continue
@@ -67,6 +68,32 @@ if [ ! -f "$third/benchmark/include/benchmark/benchmark.h" ]; then
   mv "$src/benchmark" "$third/benchmark"
   rm -rf "$src"
 fi
+
+# libsodium for the Windows builds: Debian's source, cross-built once per
+# architecture as a static library. The folder may be shared by several
+# checkouts, so each build lands under its final name in one move.
+sodium="$third/libsodium"
+for host in i686-w64-mingw32 x86_64-w64-mingw32; do
+  [ -f "$sodium/$host/lib/libsodium.a" ] && continue
+  echo "setup: cross-building libsodium for $host"
+  work=$(mktemp -d)
+  (cd "$work" && apt-get source -qq --download-only libsodium >/dev/null 2>&1)
+  (cd "$work" && dpkg-source -x ./libsodium_*.dsc src >/dev/null 2>&1)
+  mkdir -p "$sodium"
+  part=$(mktemp -d "$sodium/.$host.XXXXXX")
+  # No stack protector: it would need libssp's DLL at run time.
+  (cd "$work/src" && autoreconf -fi && ./configure --host="$host" CC="$host-gcc-posix" \
+    --prefix="$part" --disable-shared --enable-static --disable-ssp --disable-pie \
+    && make -j2 && make install) >"$work/build.log" 2>&1 || {
+    tail -n 40 "$work/build.log" >&2
+    rm -rf "$work" "$part"
+    echo "setup: libsodium for $host failed" >&2
+    exit 1
+  }
+  rm -rf "$sodium/$host"
+  mv "$part" "$sodium/$host"
+  rm -rf "$work"
+done
 
 # Wine takes the ANSI code page from the locale: the tests run in a
 # double-byte one (Japanese, 932) and a Cyrillic one (Russian, 1251).

@@ -11,6 +11,7 @@ std::string GetErrorText(std::int32_t code) {
   if (code == platform::kIncompleteBodyError) {
     return "The connection ended before the whole file was received";
   }
+  if (code == kManifestMismatchError) return "The file does not match the manifest";
   std::string text = platform::InternetErrorText(code);
   if (text.empty()) text = platform::SystemErrorText(code);
   return text.empty() ? "Unknown error" : text;

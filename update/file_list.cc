@@ -38,7 +38,8 @@ bool ReadRecord(const Json::Value& file, TFileInfo* record) {
          ReadNumber(file, "release", &record->release) &&
          ReadNumber(file, "build", &record->build) &&
          ReadText(file, "description", &record->description) &&
-         ReadText(file, "sha1", &record->sha1) && ReadNumber(file, "size", &record->size);
+         ReadText(file, "sha1", &record->sha1) && ReadNumber(file, "size", &record->size) &&
+         ReadText(file, "sha256", &record->sha256);
 }
 
 // Appends the records of a parsed document; stops at the first element that
@@ -77,4 +78,20 @@ std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text) {
     // appended so far stay.
   }
   return static_cast<std::int32_t>(list.size() - before);
+}
+
+std::optional<std::string> ReadPublicKey(const std::string& text) {
+  try {
+    Json::Reader reader(Json::Features::all());
+    Json::Value root;
+    if (!reader.parse(text, root, false) || !root.isObject() || !root.isMember("PublicKey")) {
+      return std::nullopt;
+    }
+    // A caller who named a key wants signed manifests, whatever it wrote.
+    const Json::Value& key = root["PublicKey"];
+    return key.isString() ? key.asString() : std::string();
+  } catch (const std::exception&) {
+    // Too deep to read: it then yields no records either.
+    return std::nullopt;
+  }
 }

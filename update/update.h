@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ struct TFileInfo {
   std::string sha1;
   std::int32_t size = 0;
   bool needsUpdate = false;
+  // The SHA-256 the manifest gives for the file, as written there (64
+  // hexadecimal digits, either case); empty when it gives none. The check
+  // carries the server's value onto the record it marks, and the apply
+  // refuses a download that does not match it.
+  std::string sha256;
 };
 
 using TFileInfoList = std::vector<TFileInfo>;
@@ -35,10 +41,23 @@ extern std::string WaitAppPath;
 // Appends one record per element of the text's "Files" array and returns how
 // many it appended; a malformed text appends nothing.
 std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text);
+// The "PublicKey" member at the root of a file list: the base64 line of a
+// minisign public key, which opts the caller in to signed manifests. Empty
+// when the text has no such member; a member that is not a string reads as
+// an empty key, which no signature matches.
+std::optional<std::string> ReadPublicKey(const std::string& text);
 
 // Downloads one URL into one file: the platform's own, whose contract is in
 // platform/http.h.
 using platform::DownloadFile;
+// The code the apply gives a download whose bytes differ from the "sha256"
+// of its manifest record, as it gives a failed download its code.
+constexpr std::int32_t kManifestMismatchError = 0x20002000;
+// Checks a finished download against the "sha256" of its record: 0 when the
+// record has none or the bytes match; otherwise kManifestMismatchError, with
+// `path` removed and `responseText` saying why.
+std::int32_t CompareWithManifest(const TFileInfo& file, const std::string& path,
+                                 std::string* responseText);
 // The text for an error code of DownloadFile or of the system; "Unknown
 // error" when there is none.
 std::string GetErrorText(std::int32_t code);
@@ -51,8 +70,17 @@ std::string ReadTextFile(const std::string& path);
 bool GetLocalFileVersion(TFileInfo& file);
 
 // Marks every local record for which the server lists a newer version; true
-// when at least one was marked.
-bool CheckUpdates(TFileInfoList& localFiles, std::string url);
+// when at least one was marked. With a public key the manifest counts only
+// when "updateinfo.txt.minisig" beside it signs it with that key; otherwise
+// the check fails with its box and a log line, and marks nothing.
+bool CheckUpdates(TFileInfoList& localFiles, std::string url,
+                  const std::optional<std::string>& publicKey = std::nullopt);
+
+// Why the minisign signature `signatureFile` does not sign `message` with the
+// minisign public key `publicKey` (its base64 line); empty when it does.
+// `trustedComment` receives the signature's trusted comment.
+std::string CheckMinisignSignature(const std::string& publicKey, const std::string& signatureFile,
+                                   const std::string& message, std::string* trustedComment);
 
 // Downloads and swaps in every marked file; the number of files put in
 // place, or -1 when a file-system query failed.

@@ -69,7 +69,8 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
   // The download drops the address from the internet cache before it asks.
   std::uint32_t received = 0;
   std::string responseText;
-  const std::int32_t result = DownloadFile(&received, &responseText, address, newPath);
+  std::int32_t result = DownloadFile(&received, &responseText, address, newPath);
+  if (result == 0) result = CompareWithManifest(file, newPath, &responseText);
   if (result != 0) {
     // Kept verbatim, two blanks after "=" included: vendors' tools read it.
     const std::string message =

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -46,9 +47,59 @@ void RemoveManifest(const std::string& path) {
   if (!path.empty()) platform::RemoveFile(path);
 }
 
+// The whole file, zero bytes included: a signature covers every byte.
+std::string ReadAllBytes(const std::string& path) {
+  std::string bytes;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
+    std::fclose(file);
+  }
+  return bytes;
+}
+
+// Reads the manifest at `manifestPath` into `manifest` when the
+// "updateinfo.txt.minisig" beside it on the server signs it with `publicKey`;
+// otherwise shows why and returns false.
+bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
+                        const std::string& directory, const std::string& manifestPath,
+                        std::string* manifest, ICommonLog* log) {
+  const std::string signaturePath = platform::CreateTemporaryFile(directory, "upd");
+  std::uint32_t received = 0;
+  std::string responseText;
+  const std::int32_t result =
+      DownloadFile(&received, &responseText, url + "/" + "updateinfo.txt.minisig", signaturePath);
+  const std::string bytes = ReadAllBytes(manifestPath);
+  std::string refusal;
+  std::string trustedComment;
+  if (result != 0) {
+    std::string reason = GetErrorText(result);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+    refusal =
+        "updateinfo.txt.minisig could not be downloaded. Error code: " + std::to_string(result) +
+        " (" + reason + ")";
+  } else {
+    refusal =
+        CheckMinisignSignature(publicKey, ReadAllBytes(signaturePath), bytes, &trustedComment);
+  }
+  RemoveManifest(signaturePath);
+  if (!refusal.empty()) {
+    if (log) log->Write(kLogLevel, "Manifest refused: %s", refusal.c_str());
+    platform::ShowMessageBox("Error verifying updateinfo: " + refusal + ". Try to update later.",
+                             kBoxCaption, kBoxStyle);
+    return false;
+  }
+  if (log) log->Write(kLogLevel, "Manifest signature verified: %s", trustedComment.c_str());
+  // Read as an unsigned manifest is: up to its first zero byte.
+  *manifest = bytes.c_str();
+  return true;
+}
+
 }  // namespace
 
-bool CheckUpdates(TFileInfoList& localFiles, std::string url) {
+bool CheckUpdates(TFileInfoList& localFiles, std::string url,
+                  const std::optional<std::string>& publicKey) {
   const std::shared_ptr<ICommonLog> log = g_log;
 
   const std::string directory = platform::TemporaryDirectory();
@@ -69,7 +120,13 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url) {
     return false;
   }
 
-  const std::string manifest = ReadTextFile(manifestPath);
+  std::string manifest;
+  if (!publicKey) {
+    manifest = ReadTextFile(manifestPath);
+  } else if (!ReadSignedManifest(*publicKey, url, directory, manifestPath, &manifest, log.get())) {
+    RemoveManifest(manifestPath);
+    return false;
+  }
   RemoveManifest(manifestPath);
   TFileInfoList serverFiles;
   ParseFileInfoList(serverFiles, manifest);
@@ -79,6 +136,9 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url) {
   for (TFileInfo& local : localFiles) {
     GetLocalFileVersion(local);
     local.needsUpdate = false;
+    // The digest the apply checks is the one of the newest entry that marks.
+    local.sha256.clear();
+    const TFileInfo* newest = nullptr;
     const std::string baseName = ExtractFileName(local.name);
     if (log) {
       log->Write(kLogLevel, "Check local file %s v%d.%d.%d...", baseName.c_str(), local.version,
@@ -95,8 +155,10 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url) {
       if (IsNewerVersion(server, local)) {
         local.needsUpdate = true;
         anyNewer = true;
+        if (newest == nullptr || IsNewerVersion(server, *newest)) newest = &server;
       }
     }
+    if (newest != nullptr) local.sha256 = newest->sha256;
   }
   return anyNewer;
 }

@@ -17,6 +17,14 @@ add_test(NAME korvan_servers_start
 add_test(NAME korvan_servers_stop
   COMMAND ${KORVAN_PYTHON3} ${korvan_servers_script} stop --state ${korvan_servers_state})
 set_tests_properties(korvan_servers_start PROPERTIES FIXTURES_SETUP korvan_servers TIMEOUT 60)
+
+# Releases signed by the real minisign command, made anew for every run: the
+# Windows tests cannot run the Linux program themselves.
+find_program(KORVAN_MINISIGN minisign REQUIRED)
+add_test(NAME korvan_signed_releases
+  COMMAND ${KORVAN_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/servers/signed_releases.py
+    --www ${CMAKE_BINARY_DIR}/www --minisign ${KORVAN_MINISIGN})
+set_tests_properties(korvan_signed_releases PROPERTIES FIXTURES_SETUP korvan_servers TIMEOUT 60)
 set_tests_properties(korvan_servers_stop PROPERTIES FIXTURES_CLEANUP korvan_servers TIMEOUT 60)
 
 # Proxy variables in the environment must not divert a download: it always

@@ -13,6 +13,9 @@
   /slow/N/PIECES/MS         N pattern bytes in PIECES writes, MS apart
   /counter/NAME             the number of requests for NAME so far, cacheable
   /request                  the request's line and headers as the body
+  /cut-release/PATH         the file PATH of the www folder: "updateinfo.txt"
+                            and its signature whole, any other file in chunks
+                            cut before its last chunk
 
 Pattern byte i is ((j*j*7 + j*13 + 5) % 251) with j = i % 65521, so that a
 shifted or repeated piece never matches; the tests compute the same.
@@ -179,6 +182,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
                        [("Cache-Control", "public, max-age=3600"),
                         ("Last-Modified", "Mon, 01 Jan 2024 00:00:00 GMT")])
 
+    def route_cut_release(self, args, _query):
+        path = os.path.realpath(os.path.join(self.server.www, *args))
+        if not args or not path.startswith(self.server.www + os.sep) or not os.path.isfile(path):
+            self.send_body(404, b"no such file\n", "text/plain")
+            return
+        with open(path, "rb") as f:
+            data = f.read()
+        if args[-1].startswith("updateinfo.txt"):
+            self.send_body(200, data)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        chunks = [data[i:i + 4000] for i in range(0, len(data), 4000)]
+        for chunk in chunks[:-1]:
+            self.wfile.write(b"%x\r\n" % len(chunk) + chunk + b"\r\n")
+        self.wfile.flush()
+        self.close_connection = True
+
     def route_request(self, _args, _query):
         text = self.requestline + "\r\n" + str(self.headers)
         self.send_body(200, text.encode("latin-1"), "text/plain")
@@ -192,8 +215,10 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--www", default=".", help="the folder /cut-release/ serves from")
     options = parser.parse_args()
     server = Server(("127.0.0.1", options.port), Handler)
+    server.www = os.path.realpath(options.www)
     sys.stderr.write("control server %d listening on 127.0.0.1:%d\n" % (os.getpid(), options.port))
     sys.stderr.flush()
     server.serve_forever()

@@ -189,7 +189,7 @@ def start(options):
     with open(os.path.join(state, "control.log"), "ab") as log:
         control = subprocess.Popen(
             [sys.executable, os.path.join(HERE, "control_server.py"),
-             "--port", str(options.control_port)],
+             "--port", str(options.control_port), "--www", www],
             stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
     with open(os.path.join(state, CONTROL_PID), "w") as f:
         f.write("%d\n" % control.pid)

@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Prepares releases signed by the real minisign command for the tests.
+
+  signed_releases.py --www DIR --minisign PROGRAM
+
+Writes DIR/signed/: the vendor's public key "trusted.pub", and one folder per
+release, each with "updateinfo.txt", its "updateinfo.txt.minisig" and the
+file it lists, "Foo.dll" at version 2.0.0 with its SHA-256:
+
+  good            signed with the vendor's key (BLAKE2b-prehashed, "ED")
+  legacy          signed the legacy way ("Ed"), the digest in lowercase
+  old             Foo.dll at 1.0.0, signed: a release to replay later
+  edited          good's manifest edited after signing
+  other-key       signed with another key
+  forged          another key's signature carrying the vendor's key id
+  comment-edited  good's signature with another trusted comment
+  garbage         a signature file that is none
+  unsigned        no signature file at all
+  bad-file        Foo.dll's bytes differ from its SHA-256
+
+Keys are made anew on every run; the tests read them from this folder.
+"""
+
+import argparse
+import base64
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+
+FOO = b"".join(b"Foo.dll 2.0.0 line %05d\n" % i for i in range(500))  # 12 KB: several chunks
+
+
+def minisign(program, *args):
+    subprocess.run([program, *args], check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+def manifest(version, content, uppercase):
+    digest = hashlib.sha256(content).hexdigest()
+    digest = digest.upper() if uppercase else digest
+    return ('{\n  "Files": [\n    {"name": "Foo.dll", "version": %d, "release": 0, "build": 0,\n'
+            '     "sha1": "stale", "size": 1, "sha256": "%s"}\n  ]\n}\n'
+            % (version, digest)).encode()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def release(root, name, program, key, version=2, uppercase=True, legacy=False):
+    folder = os.path.join(root, name)
+    os.makedirs(folder)
+    write(os.path.join(folder, "Foo.dll"), FOO)
+    write(os.path.join(folder, "updateinfo.txt"), manifest(version, FOO, uppercase))
+    if key is not None:
+        minisign(program, "-S", "-s", key, "-m", os.path.join(folder, "updateinfo.txt"),
+                 *(["-l"] if legacy else []))
+    return folder
+
+
+def edit(path, change):
+    with open(path, "rb") as f:
+        data = f.read()
+    write(path, change(data))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--www", required=True)
+    parser.add_argument("--minisign", default="minisign")
+    options = parser.parse_args()
+
+    root = os.path.join(os.path.abspath(options.www), "signed")
+    shutil.rmtree(root, ignore_errors=True)
+    keys = os.path.join(root, "keys")
+    os.makedirs(keys)
+    for name in ("vendor", "other"):
+        minisign(options.minisign, "-G", "-W", "-p", os.path.join(keys, name + ".pub"),
+                 "-s", os.path.join(keys, name + ".sec"))
+    shutil.copy(os.path.join(keys, "vendor.pub"), os.path.join(root, "trusted.pub"))
+    vendor = os.path.join(keys, "vendor.sec")
+    other = os.path.join(keys, "other.sec")
+
+    release(root, "good", options.minisign, vendor)
+    release(root, "legacy", options.minisign, vendor, uppercase=False, legacy=True)
+    release(root, "old", options.minisign, vendor, version=1)
+    edited = release(root, "edited", options.minisign, vendor)
+    edit(os.path.join(edited, "updateinfo.txt"), lambda d: d.replace(b'"version": 2', b'"version": 3'))
+    release(root, "other-key", options.minisign, other)
+
+    # The other key's signature with the vendor's key id: only Ed25519 can tell.
+    forged = release(root, "forged", options.minisign, other)
+    with open(os.path.join(keys, "vendor.pub")) as f:
+        vendor_id = base64.b64decode(f.read().splitlines()[1])[2:10]
+
+    def with_vendor_id(data):
+        lines = data.split(b"\n")
+        signature = base64.b64decode(lines[1])
+        lines[1] = base64.b64encode(signature[:2] + vendor_id + signature[10:])
+        return b"\n".join(lines)
+
+    edit(os.path.join(forged, "updateinfo.txt.minisig"), with_vendor_id)
+
+    commented = release(root, "comment-edited", options.minisign, vendor)
+    edit(os.path.join(commented, "updateinfo.txt.minisig"),
+         lambda d: d.replace(b"trusted comment: ", b"trusted comment: release 9.9.9 "))
+    garbage = release(root, "garbage", options.minisign, None)
+    write(os.path.join(garbage, "updateinfo.txt.minisig"), b"untrusted comment: none\nnot base64\n")
+    release(root, "unsigned", options.minisign, None)
+    bad = release(root, "bad-file", options.minisign, vendor)
+    edit(os.path.join(bad, "Foo.dll"), lambda d: d.replace(b"2.0.0", b"6.6.6", 1))
+
+    shutil.rmtree(keys)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
