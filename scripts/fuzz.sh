@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)" >/dev/null
-for target in file_list command_line; do
+for target in file_list command_line minisign; do
   work=build/fuzz/corpus-$target
   mkdir -p "$work"
   echo "== $target ($seconds s)"

@@ -133,6 +133,8 @@ TEST(FileList, ScalarsReadAsText) {
   EXPECT_EQ(FileWith("description", "false").description, "false");
   EXPECT_EQ(FileWith("description", "null").description, "");
   EXPECT_EQ(FileWith("sha1", "\"a\\\"b\\\\c\"").sha1, "a\"b\\c");
+  EXPECT_EQ(FileWith("sha256", "\"AB01\"").sha256, "AB01");
+  EXPECT_EQ(FileWith("name", "\"x\"").sha256, "");
   // Bytes of the system code page pass through unchanged.
   EXPECT_EQ(FileWith("description", "\"caf\xE9\"").description, "caf\xE9");
 }
@@ -172,6 +174,18 @@ TEST(FileList, DeeplyNestedTextIsRefusedQuietly) {
   TFileInfoList list(1);
   EXPECT_EQ(ParseFileInfoList(list, text), 0);
   EXPECT_EQ(list.size(), 1u);
+}
+
+TEST(FileList, PublicKeyAtTheRootOptsIn) {
+  EXPECT_EQ(ReadPublicKey(R"({"PublicKey": " RWQkey ", "Files": []})"), " RWQkey ");
+  // Named but not a key: the caller still wants signatures, which then fail.
+  for (const char* text :
+       {R"({"PublicKey": 5})", R"({"PublicKey": null})", R"({"PublicKey": ""})"}) {
+    EXPECT_EQ(ReadPublicKey(text), std::string()) << text;
+  }
+  for (const char* text : {R"({"Files": [{"PublicKey": "RWQkey"}]})", "not json", "[1]", ""}) {
+    EXPECT_EQ(ReadPublicKey(text), std::nullopt) << text;
+  }
 }
 
 TEST(VersionTriple, ComparesLexicographicallyAsSignedNumbers) {

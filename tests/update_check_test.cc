@@ -248,14 +248,23 @@ TEST_F(UpdateCheck, OnlyAStrictlyGreaterTripleMarks) {
 }
 
 TEST_F(UpdateCheck, EveryEntryOfANameIsLoggedAndAnyNewerOneMarks) {
-  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 1, 0, 0), Entry("b.dll", 3, 0, 0),
-                                          Entry("a.dll", 3, 0, 0), Entry("b.dll", 1, 0, 0)}));
+  // Each entry with a digest of its own, ending the entry.
+  auto withDigest = [](std::string entry, const std::string& digest) {
+    return entry.insert(entry.size() - 1, R"(, "sha256": ")" + digest + "\"");
+  };
+  server_.Put("updateinfo.txt", Manifest({withDigest(Entry("a.dll", 1, 0, 0), "a1"),
+                                          withDigest(Entry("b.dll", 3, 0, 0), "b3"),
+                                          withDigest(Entry("a.dll", 3, 0, 0), "a3"),
+                                          withDigest(Entry("b.dll", 1, 0, 0), "b1")}));
   TFileInfoList files = {Local("/a.dll", 2, 0, 0), Local("/b.dll", 2, 0, 0)};
 
   EXPECT_TRUE(CheckUpdates(files, server_.url()));
 
   EXPECT_TRUE(files[0].needsUpdate);  // by the second entry
   EXPECT_TRUE(files[1].needsUpdate);  // by the first, kept through the second
+  // The digest the apply checks comes from the newest entry that marks.
+  EXPECT_EQ(files[0].sha256, "a3");
+  EXPECT_EQ(files[1].sha256, "b3");
   EXPECT_EQ(log_.Messages(),
             (std::vector<std::string>{
                 DirectoryLine(), "Check versions of local files...",
