@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "host/host.h"
 #include "host/update_runs.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "platform/temp_files.h"
+#include "platform/testing.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
 #include "update/update.h"
@@ -82,7 +83,7 @@ class Installation {
     return DoCheckForUpdates(url, waitApp_, files, marked);
   }
   std::int32_t Update(const std::string& url, const std::string& files) {
-    return DoUpdaterProcess(url.c_str(), waitApp_.c_str(), files.c_str(), 0);
+    return XUpdaterProcess(url.c_str(), waitApp_.c_str(), files.c_str(), 0);
   }
 
   std::string Installed() const { return test::ReadFile(base_ + kTarget); }
