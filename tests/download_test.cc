@@ -253,6 +253,7 @@ TEST(GetErrorText, NamesTheDownloadsOwnFailures) {
   EXPECT_EQ(GetErrorText(kHttpStatus + 999), "The server answered with HTTP status 999");
   EXPECT_EQ(GetErrorText(kIncompleteBody),
             "The connection ended before the whole file was received");
+  EXPECT_EQ(GetErrorText(kManifestMismatchError), "The file does not match the manifest");
 }
 
 }  // namespace
