@@ -5,6 +5,7 @@
 // page can write, and refused in folders whose names it cannot.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -112,7 +113,8 @@ class EndToEnd : public ::testing::Test {
     for (const LocalFile& file : files_) {
       list += std::string(list.empty() ? "" : ",") + Entry(file.name, file.listedVersion);
     }
-    return ReplaceAll("{\"Files\": [" + list + "]}", "\"", "\\\"");
+    const std::string key = publicKey_.empty() ? "" : "\"PublicKey\": \"" + publicKey_ + "\", ";
+    return ReplaceAll("{" + key + "\"Files\": [" + list + "]}", "\"", "\\\"");
   }
 
   // Runs the stand-in terminal, through the box answerer where boxes are
@@ -163,7 +165,7 @@ class EndToEnd : public ::testing::Test {
   test::ScratchDirectory scratch_;
   fs::path terminal_;
   std::u16string wideWaitApp_;
-  std::string served_, url_, terminalText_, waitApp_;
+  std::string served_, url_, terminalText_, waitApp_, publicKey_;
   std::vector<LocalFile> files_;
   Strings previous_, offered_;
 };
@@ -297,6 +299,29 @@ TEST_F(EndToEnd, CancelChangesNothing) {
     EXPECT_TRUE(test::ReadFile(Local(files_[i].name)) == previous_[i]) << files_[i].name;
   }
   EXPECT_EQ(Log().back(), "User cancel updates");
+}
+
+TEST_F(EndToEnd, TheVendorsKeyReachesTheCompanionWhichRefusesAnEditedManifest) {
+  // Releases signed by the real minisign command (tests/servers/signed_releases.py).
+  const std::string foo = kLibraries + "Foo.dll";
+  test::WriteFile(Local(foo), "installed 1.0.0");
+  files_ = {{foo, "1, 0, 0", "2, 0, 0", true}};
+  const Strings key = test::SplitLines(test::ReadFile(test::ServedFilePath("signed/trusted.pub")));
+  ASSERT_EQ(key.size(), 2u);
+  publicKey_ = key[1];
+
+  url_ = test::NginxBase() + "/signed/edited";
+  EXPECT_EQ(RunTerminal(/*cancel=*/false, /*launchAlways=*/true), "check 0\nlaunch 0\n");
+  EXPECT_TRUE(test::ReadFile(Local(foo)) == "installed 1.0.0");
+  const Strings log = Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(),
+                       "Manifest refused: the signature does not match updateinfo.txt"),
+            2);
+
+  url_ = test::NginxBase() + "/signed/good";
+  EXPECT_EQ(RunTerminal(), "check 1\nlaunch 1\n");
+  EXPECT_TRUE(test::ReadFile(Local(foo)) ==
+              test::ReadFile(test::ServedFilePath("signed/good/Foo.dll")));
 }
 
 }  // namespace
