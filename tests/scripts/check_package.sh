@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The release archive, used as a vendor uses it: unpacked, its publisher and
-# publish script put a release on its nginx site, and its Linux library and
-# its 32-bit DLL (under Wine) each run a whole update from the unpacked files.
+# publish script put a signed release on its nginx site, and its Linux library
+# and its 32-bit DLL (under Wine) each run a whole update from the unpacked
+# files, checking the signature and the files' SHA-256; an edited manifest is
+# refused.
 # The stand-in terminal comes from the build.
 # Usage: check_package.sh ZIP
 set -euo pipefail
@@ -71,8 +73,13 @@ fi
 grep -q "Acme.Tools.dll is unknown (Wine is not installed" "$work/no-wine" || fail "$(cat "$work/no-wine")"
 [ ! -e "$release/updateinfo.txt" ] || fail "a refused release has a manifest"
 
+# The vendor's key, without a password for the test.
+minisign -G -W -p "$work/acme.pub" -s "$work/acme.key" >/dev/null
+public_key=$(sed -n 2p "$work/acme.pub")
+
 unset KORVAN_PUBLISH
-published=$(bash "$package/server/publish-release.sh" "$release" "$srv" acme --version Acme.ex4=1.1.0)
+published=$(bash "$package/server/publish-release.sh" "$release" "$srv" acme --version Acme.ex4=1.1.0 \
+  --sign "$work/acme.key")
 echo "$published"
 if command -v wine >/dev/null; then
   echo "$published" | grep -q "Acme.Tools.dll  4.5.1  read from the file by korvan-publish.exe under Wine" ||
@@ -95,10 +102,10 @@ for _ in $(seq 100); do
 done
 
 url="http://127.0.0.1:$port/acme"
-files='{"Files":[{"name":"/MQL4/Experts/Acme.ex4","version":1,"release":0,"build":0},{"name":"/MQL4/Libraries/Acme.Tools.dll","version":4,"release":0,"build":0}]}'
-update() {  # label libraries_from runner... ; the terminal's folder is $work/$label
-  local label=$1 from=$2
-  shift 2
+files='{"PublicKey":"'"$public_key"'","Files":[{"name":"/MQL4/Experts/Acme.ex4","version":1,"release":0,"build":0},{"name":"/MQL4/Libraries/Acme.Tools.dll","version":4,"release":0,"build":0}]}'
+update() {  # label libraries_from updated_count runner...; the terminal's folder is $work/$label
+  local label=$1 from=$2 count=$3
+  shift 3
   local terminal=$work/$label
   mkdir -p "$terminal/MQL4/Libraries" "$terminal/MQL4/Experts"
   cp "$from"/* "$terminal/MQL4/Libraries/"
@@ -110,15 +117,27 @@ update() {  # label libraries_from runner... ; the terminal's folder is $work/$l
     app=$(winepath -w "$terminal/terminal.exe" 2>/dev/null)
   fi
   local output
-  output=$("$@" "$libraries" "$url" "$app" "$files" </dev/null 2>&1) || fail "$label: $output"
-  echo "$output" | grep -q "XLaunchUpdater: 2" || fail "$label: $output"
+  output=$("$@" "$libraries" "$url" "$app" "$files" </dev/null 2>&1) || [ "$count" = 0 ] ||
+    fail "$label: $output"
+  if [ "$count" = 0 ]; then
+    echo "$output" | grep -q "XCheckForUpdates: 0" || fail "$label: $output"
+    grep -q "Manifest refused" "$terminal/KorvanUpdaterLog.log" || fail "$label: no refusal logged"
+    grep -q "1.0.0" "$terminal/MQL4/Experts/Acme.ex4" || fail "$label: the refused release was installed"
+    echo "package: $label refused as it should be"
+    return
+  fi
+  echo "$output" | grep -q "XLaunchUpdater: $count" || fail "$label: $output"
+  grep -q "Manifest signature verified" "$terminal/KorvanUpdaterLog.log" || fail "$label: not verified"
   cmp -s "$terminal/MQL4/Experts/Acme.ex4" "$release/Acme.ex4" || fail "$label: Acme.ex4 not updated"
   cmp -s "$terminal/MQL4/Libraries/Acme.Tools.dll" "$release/Acme.Tools.dll" ||
     fail "$label: Acme.Tools.dll not updated"
   echo "package: $label updated 2 files from the unpacked archive"
 }
-update linux "$package/linux" "$root/build/linux/bin/KorvanDemoTerminal"
+update linux "$package/linux" 2 "$root/build/linux/bin/KorvanDemoTerminal"
 if command -v wine >/dev/null; then
-  update win32 "$package/MQL4/Libraries" wine "$root/build/win32/bin/KorvanDemoTerminal.exe"
+  update win32 "$package/MQL4/Libraries" 2 wine "$root/build/win32/bin/KorvanDemoTerminal.exe"
 fi
+# The signed manifest edited on the server is refused.
+echo " " >>"$srv/acme/updateinfo.txt"
+update tampered "$package/linux" 0 "$root/build/linux/bin/KorvanDemoTerminal"
 echo "package: $(basename "$zip") checked"
