@@ -27,9 +27,7 @@ constexpr std::int32_t kIncompleteBodyError = kApplicationErrorBit + 0x1000;
 //   POSIX: errno values (below 4096) for the file, and 10000 + curl's
 //     CURLcode for the transfer (10007 cannot connect, 10018 partial file,
 //     10060 certificate not trusted, ...);
-//   both: kHttpStatusErrorBase + the HTTP status for an answer outside 2xx
-//     (404 gives 536871316), kIncompleteBodyError for a body shorter than its
-//     Content-Length.
+//   both: the codes above.
 // The file is created (or emptied) only once a 2xx answer has arrived, so on
 // a failure before that an existing file is untouched; a failure after that
 // removes it, so no partial file is left behind. `responseText` receives the

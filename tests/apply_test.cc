@@ -111,7 +111,7 @@ TEST_F(Apply, AServerErrorOrACutOffBodyIsNeverInstalled) {
 
 TEST_F(Apply, FormsAddressesAndPathsWithoutNormalising) {
   // Nothing is served: only the addresses and paths in the log count here.
-  url_ = test::NginxBase() + "/" + served_ + "/";
+  url_ = served_.url() + "/";
   Run({Record("/Lib/Foo.dll"), Record("Foo.dll"), Record("\\Lib\\Foo.dll")});
   const Strings log = Log();
   ASSERT_EQ(log.size(), 7u);

@@ -8,34 +8,24 @@
 
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
+#include "tests/support/update_support.h"
 #include "update/update.h"
 
 namespace {
 
 using test::ControlBase;
+using test::Download;
+using test::Fetch;
 using test::FileExists;
 using test::PatternBytes;
 using test::ReadFile;
 using test::ScratchDirectory;
-using test::ServedFile;
 using test::UniqueName;
 using test::WriteFile;
 
 // The documented codes of DownloadFile's own failures.
 constexpr std::int32_t kHttpStatus = 0x20000000;
 constexpr std::int32_t kIncompleteBody = 0x20001000;
-
-struct Download {
-  std::int32_t result = -1;
-  std::uint32_t received = 0xDEADBEEF;
-  std::string responseText;
-};
-
-Download Fetch(const std::string& url, const std::string& path) {
-  Download download;
-  download.result = DownloadFile(&download.received, &download.responseText, url, path);
-  return download;
-}
 
 class DownloadFileTest : public ::testing::Test {
  protected:
@@ -48,6 +38,7 @@ class DownloadFileTest : public ::testing::Test {
   }
 
   ScratchDirectory scratch_;
+  test::ServedFolder served_;
 };
 
 TEST_F(DownloadFileTest, StaticFilesArriveByteForByte) {
@@ -56,20 +47,19 @@ TEST_F(DownloadFileTest, StaticFilesArriveByteForByte) {
   everyByte += "\r\n\n\r\x1a";
   const std::string large = PatternBytes(3 * 1024 * 1024 + 1023);
   for (const std::string& content : {everyByte, large, std::string("{\"Files\": []}\n")}) {
-    const ServedFile served(UniqueName(std::to_string(content.size()) + ".bin"), content);
+    const std::string url = served_.Put(std::to_string(content.size()) + ".bin", content);
     const std::string path = ExistingDestination();
-    const Download download = Fetch(served.url(), path);
-    ASSERT_EQ(download.result, 0) << served.url() << ": " << GetErrorText(download.result);
+    const Download download = Fetch(url, path);
+    ASSERT_EQ(download.result, 0) << url << ": " << GetErrorText(download.result);
     EXPECT_EQ(download.received, content.size());
-    EXPECT_TRUE(ReadFile(path) == content) << served.url();
+    EXPECT_TRUE(ReadFile(path) == content) << url;
     EXPECT_EQ(download.responseText, "");
   }
 }
 
 TEST_F(DownloadFileTest, EmptyBodyEmptiesTheDestination) {
-  const ServedFile served(UniqueName("empty.txt"), "");
-  for (const std::string& url :
-       {served.url(), ControlBase() + "/empty", ControlBase() + "/status/204"}) {
+  const std::string served = served_.Put("empty.txt", "");
+  for (const std::string& url : {served, ControlBase() + "/empty", ControlBase() + "/status/204"}) {
     const std::string path = ExistingDestination();
     const Download download = Fetch(url, path);
     ASSERT_EQ(download.result, 0) << url << ": " << GetErrorText(download.result);
@@ -79,7 +69,7 @@ TEST_F(DownloadFileTest, EmptyBodyEmptiesTheDestination) {
   }
   // Nothing there before: the empty file is created.
   const std::string fresh = scratch_.File("fresh.txt");
-  ASSERT_EQ(Fetch(served.url(), fresh).result, 0);
+  ASSERT_EQ(Fetch(served, fresh).result, 0);
   EXPECT_TRUE(FileExists(fresh));
 }
 
@@ -101,7 +91,7 @@ TEST_F(DownloadFileTest, BodiesOfEveryFramingArriveWhole) {
 }
 
 TEST_F(DownloadFileTest, RedirectsAreFollowed) {
-  const ServedFile served(UniqueName("target.bin"), PatternBytes(777));
+  const std::string served = served_.Put("target.bin", PatternBytes(777));
   for (const char* status : {"301", "302", "303", "307"}) {
     const std::string url = ControlBase() + "/redirect/" + status + "?to=/bytes/2000";
     const std::string path = scratch_.File("redirected.bin");
@@ -111,7 +101,7 @@ TEST_F(DownloadFileTest, RedirectsAreFollowed) {
   }
   // To another server.
   const std::string path = scratch_.File("elsewhere.bin");
-  ASSERT_EQ(Fetch(ControlBase() + "/redirect/302?to=" + served.url(), path).result, 0);
+  ASSERT_EQ(Fetch(ControlBase() + "/redirect/302?to=" + served, path).result, 0);
   EXPECT_TRUE(ReadFile(path) == PatternBytes(777));
 }
 
@@ -172,9 +162,10 @@ TEST_F(DownloadFileTest, UnreachableServerLeavesTheDestinationAlone) {
 }
 
 TEST_F(DownloadFileTest, ServerWithAnUntrustedCertificateIsRefused) {
-  const ServedFile served(UniqueName("secure.dll"), "content");
+  served_.Put("secure.dll", "content");
   const std::string path = ExistingDestination();
-  const Download download = Fetch(test::UntrustedHttpsBase() + "/" + served.name(), path);
+  const Download download =
+      Fetch(test::UntrustedHttpsBase() + "/" + served_.name() + "/secure.dll", path);
   EXPECT_NE(download.result, 0);
   EXPECT_LT(download.result, kHttpStatus);
   EXPECT_EQ(ReadFile(path), "previous content");

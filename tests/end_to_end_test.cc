@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,20 +30,24 @@ using Strings = std::vector<std::string>;
 
 const std::string kLibraries = "/MQL4/Libraries/";
 
+using Version = std::array<int, 3>;
+
 struct LocalFile {
-  std::string name;           // below the terminal's folder
-  std::string listedVersion;  // as the terminal's program lists it
-  std::string serverVersion;  // in the manifest
-  bool newer;                 // the server's copy is to be installed
+  std::string name;       // below the terminal's folder
+  Version listedVersion;  // as the terminal's program lists it
+  Version serverVersion;  // in the manifest
+  bool newer;             // the server's copy is to be installed
 };
+
+std::string Entry(const std::string& name, const Version& version) {
+  return test::ManifestEntry(name, version[0], version[1], version[2]);
+}
 
 class EndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     test::DetachStandardInput();
-    served_ = test::UniqueName("release");
-    fs::create_directories(test::ServedFilePath(served_));
-    url_ = test::NginxBase() + "/" + served_;
+    url_ = served_.url();
     // The terminal is a Unicode program: its folder reaches the library in
     // UTF-16; the library's log lines hold it in the narrow encoding.
     const std::u16string folder =
@@ -59,12 +64,12 @@ class EndToEnd : public ::testing::Test {
     const std::string companion = test::ReadFile(test::CompanionPath());
     const std::string versioned = Fixture("version_both");
     files_ = {
-        {kLibraries + platform::kLibraryFileName, "1, 1, 2", "1, 1, 3", true},
-        {kLibraries + platform::kCompanionFileName, "1, 0, 0", "1, 0, 1", true},
+        {kLibraries + platform::kLibraryFileName, {1, 1, 2}, {1, 1, 3}, true},
+        {kLibraries + platform::kCompanionFileName, {1, 0, 0}, {1, 0, 1}, true},
         // Reports 4.5.1 itself; the list's 0.0.0 is not what counts.
-        {kLibraries + "Versioned.dll", "0, 0, 0", "4, 6, 0", true},
-        {"/MQL4/Experts/Expert.ex4", "1, 0, 0", "1, 1, 0", true},
-        {"/MQL4/Presets/Settings.set", "1, 0, 0", "1, 0, 0", false},
+        {kLibraries + "Versioned.dll", {0, 0, 0}, {4, 6, 0}, true},
+        {"/MQL4/Experts/Expert.ex4", {1, 0, 0}, {1, 1, 0}, true},
+        {"/MQL4/Presets/Settings.set", {1, 0, 0}, {1, 0, 0}, false},
     };
     previous_ = {library, companion, versioned, "expert 1.0.0", "settings 1.0.0"};
     // Programs with data after their image still load.
@@ -75,16 +80,12 @@ class EndToEnd : public ::testing::Test {
       test::WriteFile(Local(files_[i].name), previous_[i]);
       fs::permissions(Local(files_[i].name), fs::perms::owner_exec, fs::perm_options::add);
       const std::string part = ExtractFileName(files_[i].name);
-      test::WriteFile(test::ServedFilePath(served_ + "/" + part), offered_[i]);
+      served_.Put(part, offered_[i]);
       manifest += std::string(manifest.empty() ? "" : ",\n") + "    " +
                   Entry(part, files_[i].serverVersion);
     }
-    test::WriteFile(test::ServedFilePath(served_ + "/updateinfo.txt"),
-                    "{\n  // the vendor's release\n  \"Files\": [\n" + manifest + "\n  ]\n}\n");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(test::ServedFilePath(served_), ignored);
+    served_.Put("updateinfo.txt",
+                "{\n  // the vendor's release\n  \"Files\": [\n" + manifest + "\n  ]\n}\n");
   }
 
   virtual std::u16string FolderName() const { return u"terminal"; }
@@ -96,48 +97,38 @@ class EndToEnd : public ::testing::Test {
   }
 
   static std::string Fixture(const std::string& name) {
-    return test::ReadFile(
-        (fs::path(test::ArtifactDirectory()) / (name + platform::kNativeLibraryExtension))
-            .string());
-  }
-  static std::string Entry(const std::string& name, const std::string& triple) {
-    const std::size_t first = triple.find(','), second = triple.rfind(',');
-    return "{\"name\": \"" + name + "\", \"version\": " + triple.substr(0, first) +
-           ", \"release\": " + triple.substr(first + 2, second - first - 2) +
-           ", \"build\": " + triple.substr(second + 2) + "}";
+    return test::ReadFile(test::FixtureLibraryPath(name));
   }
 
-  // The local list as the terminal's program hands it over: quotes escaped.
-  std::string EscapedFiles() const {
-    std::string list;
-    for (const LocalFile& file : files_) {
-      list += std::string(list.empty() ? "" : ",") + Entry(file.name, file.listedVersion);
-    }
+  // The local list; the terminal's program hands it over with its quotes
+  // escaped.
+  std::string Files() const {
+    std::vector<std::string> entries;
+    for (const LocalFile& file : files_) entries.push_back(Entry(file.name, file.listedVersion));
     const std::string key = publicKey_.empty() ? "" : "\"PublicKey\": \"" + publicKey_ + "\", ";
-    return ReplaceAll("{" + key + "\"Files\": [" + list + "]}", "\"", "\\\"");
+    return "{" + key + test::Manifest(entries).substr(1);
   }
+  std::string EscapedFiles() const { return ReplaceAll(Files(), "\"", "\\\""); }
 
   // Runs the stand-in terminal, through the box answerer where boxes are
   // asked on a terminal; returns what it reported.
   std::string RunTerminal(bool cancel = false, bool launchAlways = false) {
     const std::string request = scratch_.File("request.txt");
     const std::string result = scratch_.File("result.txt");
-    test::WriteFile(request, Local(kLibraries + platform::kLibraryFileName).u8string() + "\n" +
-                                 url_ + "\n" + fs::path(wideWaitApp_).u8string() + "\n" +
-                                 EscapedFiles() + "\n" + result + "\n" +
-                                 (launchAlways ? "always\n" : ""));
-    const std::string program = (fs::path(test::ArtifactDirectory()) /
-                                 ("korvan_test_terminal" KORVAN_TEST_EXECUTABLE_SUFFIX))
-                                    .string();
+    test::WriteFile(request, Local("/MQL4/Libraries").u8string() + "\n" + url_ + "\n" +
+                                 fs::path(wideWaitApp_).u8string() + "\n" + Files() + "\n" +
+                                 result + "\n" + (launchAlways ? "always\n" : ""));
+    const std::string program =
+        test::ArtifactPath("KorvanDemoTerminal" KORVAN_TEST_EXECUTABLE_SUFFIX);
     const std::string answerer = KORVAN_TEST_BOX_ANSWERER;
     std::int32_t code = -1;
     if (answerer.empty()) {
-      EXPECT_TRUE(platform::StartProgramAndWait(program, " \"" + request + "\"", &code));
+      EXPECT_TRUE(platform::StartProgramAndWait(program, " \"@" + request + "\"", &code));
     } else {
       const std::size_t bar = answerer.find('|');
       const std::string parameters = " \"" + answerer.substr(bar + 1) + "\" --transcript \"" +
                                      scratch_.File("transcript.txt") + "\"" +
-                                     (cancel ? " --cancel" : "") + " -- \"" + program + "\" \"" +
+                                     (cancel ? " --cancel" : "") + " -- \"" + program + "\" \"@" +
                                      request + "\"";
       EXPECT_TRUE(platform::StartProgramAndWait(answerer.substr(0, bar), parameters, &code));
     }
@@ -163,9 +154,10 @@ class EndToEnd : public ::testing::Test {
   }
 
   test::ScratchDirectory scratch_;
+  test::ServedFolder served_;
   fs::path terminal_;
   std::u16string wideWaitApp_;
-  std::string served_, url_, terminalText_, waitApp_, publicKey_;
+  std::string url_, terminalText_, waitApp_, publicKey_;
   std::vector<LocalFile> files_;
   Strings previous_, offered_;
 };
@@ -208,7 +200,8 @@ INSTANTIATE_TEST_SUITE_P(Folders, EndToEndInFolder, ::testing::ValuesIn(kFolders
 TEST_P(EndToEndInFolder, InstallsTheNewerFilesOrRefusesAFolderTheCodePageCannotWrite) {
   if (!Reachable()) {
     // Nothing probed, nothing offered, nothing started; the log in its place.
-    EXPECT_EQ(RunTerminal(/*cancel=*/false, /*launchAlways=*/true), "check 0\nlaunch -1\n");
+    EXPECT_EQ(RunTerminal(/*cancel=*/false, /*launchAlways=*/true),
+              "XCheckForUpdates: 0\nXLaunchUpdater: -1\n");
     const Strings log = Log();
     ASSERT_EQ(log.size(), 5u);
     EXPECT_EQ(log[0].rfind("Start check update:\n\turl = " + url_ + "\n\twaitApp = " + waitApp_, 0),
@@ -224,7 +217,7 @@ TEST_P(EndToEndInFolder, InstallsTheNewerFilesOrRefusesAFolderTheCodePageCannotW
     }
     return;
   }
-  EXPECT_EQ(RunTerminal(), "check 1\nlaunch 4\n");
+  EXPECT_EQ(RunTerminal(), "XCheckForUpdates: 1\nXLaunchUpdater: 4\n");
 
   const std::string base =
       ReplaceAll(ReplaceAll(terminalText_, "\\", "/"), "/", platform::kPreferredSeparator);
@@ -239,13 +232,11 @@ TEST_P(EndToEndInFolder, InstallsTheNewerFilesOrRefusesAFolderTheCodePageCannotW
                       "Check local file Versioned.dll v4.5.1...",
                       "download save path: " + base};
   for (std::size_t i = 0; i < files_.size(); ++i) {
-    const std::string target = base + files_[i].name;
     if (files_[i].newer) {
       EXPECT_TRUE(test::ReadFile(Local(files_[i].name)) == offered_[i]) << files_[i].name;
-      expected.push_back("Start download file:\n\tfrom: " + url_ + "/" +
-                         ExtractFileName(files_[i].name) + "\n\tto: " + target + ".new");
-      expected.push_back("Success rename\n\t" + target + "\n\tto\n\t" + target + ".old");
-      expected.push_back("Prepare to rename file:\n\t" + target + ".new\n\tto\n\t" + target);
+      for (const std::string& line : test::SwapLogLines(url_, base, files_[i].name)) {
+        expected.push_back(line);
+      }
     } else {
       EXPECT_TRUE(test::ReadFile(Local(files_[i].name)) == previous_[i]) << files_[i].name;
     }
@@ -279,13 +270,13 @@ TEST_P(EndToEndInFolder, InstallsTheNewerFilesOrRefusesAFolderTheCodePageCannotW
 }
 
 TEST_F(EndToEnd, ASecondRunInstallsOnlyWhatIsNewerAgain) {
-  EXPECT_EQ(RunTerminal(), "check 1\nlaunch 4\n");
+  EXPECT_EQ(RunTerminal(), "XCheckForUpdates: 1\nXLaunchUpdater: 4\n");
   // The installed versions are now the listed ones.
-  files_[0].listedVersion = "1, 1, 3";
-  files_[1].listedVersion = "1, 0, 1";
-  files_[3].listedVersion = "1, 1, 0";
+  files_[0].listedVersion = {1, 1, 3};
+  files_[1].listedVersion = {1, 0, 1};
+  files_[3].listedVersion = {1, 1, 0};
   // Versioned.dll now reports 0.0.0 itself and is offered again; nothing else.
-  EXPECT_EQ(RunTerminal(), "check 1\nlaunch 1\n");
+  EXPECT_EQ(RunTerminal(), "XCheckForUpdates: 1\nXLaunchUpdater: 1\n");
   EXPECT_TRUE(test::ReadFile(Local(kLibraries + "Versioned.dll")) == offered_[2]);
   for (const LocalFile& file : files_) {
     EXPECT_FALSE(test::FileExists(Local(file.name + ".new"))) << file.name;
@@ -294,7 +285,7 @@ TEST_F(EndToEnd, ASecondRunInstallsOnlyWhatIsNewerAgain) {
 
 TEST_F(EndToEnd, CancelChangesNothing) {
   if (!BoxesAreAnswered()) GTEST_SKIP() << "no one to answer the boxes here";
-  EXPECT_EQ(RunTerminal(/*cancel=*/true), "check -1\n");
+  EXPECT_EQ(RunTerminal(/*cancel=*/true), "XCheckForUpdates: -1\n");
   for (std::size_t i = 0; i < files_.size(); ++i) {
     EXPECT_TRUE(test::ReadFile(Local(files_[i].name)) == previous_[i]) << files_[i].name;
   }
@@ -305,13 +296,14 @@ TEST_F(EndToEnd, TheVendorsKeyReachesTheCompanionWhichRefusesAnEditedManifest) {
   // Releases signed by the real minisign command (tests/servers/signed_releases.py).
   const std::string foo = kLibraries + "Foo.dll";
   test::WriteFile(Local(foo), "installed 1.0.0");
-  files_ = {{foo, "1, 0, 0", "2, 0, 0", true}};
-  const Strings key = test::SplitLines(test::ReadFile(test::ServedFilePath("signed/trusted.pub")));
+  files_ = {{foo, {1, 0, 0}, {2, 0, 0}, true}};
+  const Strings key = test::Split(test::ReadFile(test::ServedFilePath("signed/trusted.pub")), '\n');
   ASSERT_EQ(key.size(), 2u);
   publicKey_ = key[1];
 
   url_ = test::NginxBase() + "/signed/edited";
-  EXPECT_EQ(RunTerminal(/*cancel=*/false, /*launchAlways=*/true), "check 0\nlaunch 0\n");
+  EXPECT_EQ(RunTerminal(/*cancel=*/false, /*launchAlways=*/true),
+            "XCheckForUpdates: 0\nXLaunchUpdater: 0\n");
   EXPECT_TRUE(test::ReadFile(Local(foo)) == "installed 1.0.0");
   const Strings log = Log();
   EXPECT_EQ(std::count(log.begin(), log.end(),
@@ -319,7 +311,7 @@ TEST_F(EndToEnd, TheVendorsKeyReachesTheCompanionWhichRefusesAnEditedManifest) {
             2);
 
   url_ = test::NginxBase() + "/signed/good";
-  EXPECT_EQ(RunTerminal(), "check 1\nlaunch 1\n");
+  EXPECT_EQ(RunTerminal(), "XCheckForUpdates: 1\nXLaunchUpdater: 1\n");
   EXPECT_TRUE(test::ReadFile(Local(foo)) ==
               test::ReadFile(test::ServedFilePath("signed/good/Foo.dll")));
 }

@@ -25,6 +25,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using test::Manifest;
+using test::ManifestEntry;
 using Strings = std::vector<std::string>;
 
 const char kUrl[] = "http://127.0.0.1:9/updates";
@@ -131,39 +133,18 @@ TEST_F(Launcher, RefusesParametersThatDoNotFitTheirBuffer) {
   EXPECT_EQ(Log().back(), "Updater not started: its parameters do not fit in 4095 characters");
 }
 
-// Boxes the runs show, recorded with the COM calls made so far on the
-// thread, and answered as the test says.
-struct Box {
-  std::string text;
-  std::string caption;
-  unsigned style;
-  platform::ComCallCounts com;
-};
-std::vector<Box> g_boxes;
-int g_answer = platform::kAnswerOk;
-
-int RecordBox(const std::string& text, const std::string& caption, unsigned style) {
-  g_boxes.push_back({text, caption, style, platform::ComCallCountsOnThisThread()});
-  return g_answer;
-}
-
 // A scratch installation of three data files (never probed: their versions
 // are the list's), a server folder with a manifest, the log, recorded boxes
 // and a temporary folder of the test's own.
 class UpdateRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_boxes.clear();
-    g_answer = platform::kAnswerOk;
-    platform::SetMessageBoxHandlerForTesting(&RecordBox);
     fs::create_directories(scratch_.File("temp"));
     platform::SetTemporaryDirectoryForTesting(scratch_.File("temp") +
                                               platform::kPreferredSeparator);
     savedWaitAppPath_ = WaitAppPath;
 
-    served_ = test::UniqueName("server");
-    fs::create_directories(test::ServedFilePath(served_));
-    url_ = test::NginxBase() + "/" + served_;
+    url_ = served_.url();
     base_ = scratch_.File("T");
     fs::create_directories(base_ + "/Lib");
     waitApp_ = base_ + platform::kPreferredSeparator + "terminal.exe";
@@ -171,31 +152,24 @@ class UpdateRun : public ::testing::Test {
       test::WriteFile(base_ + "/Lib/" + name, std::string("installed ") + name);
     }
     // A and C are newer on the server, B is not.
-    Serve("updateinfo.txt", R"({"Files": [{"name": "A.dat", "version": 1, "release": 0, "build": 1},
-                                          {"name": "B.dat", "version": 2, "release": 0, "build": 0},
-                                          {"name": "C.dat", "version": 3, "release": 0, "build": 0}]})");
+    served_.Put("updateinfo.txt",
+                Manifest({ManifestEntry("A.dat", 1, 0, 1), ManifestEntry("B.dat", 2, 0, 0),
+                          ManifestEntry("C.dat", 3, 0, 0)}));
   }
   void TearDown() override {
-    platform::SetMessageBoxHandlerForTesting(nullptr);
     platform::SetTemporaryDirectoryForTesting("");
     WaitAppPath = savedWaitAppPath_;
-    std::error_code ignored;
-    fs::remove_all(test::ServedFilePath(served_), ignored);
   }
 
-  void Serve(const std::string& name, const std::string& content) {
-    test::WriteFile(test::ServedFilePath(served_ + "/" + name), content);
-  }
   std::string Installed(const std::string& name) const {
     return test::ReadFile(base_ + "/Lib/" + name);
   }
 
   // The local list, with its quotes as given or escaped.
   static std::string Files(int cVersion = 1, bool escaped = false) {
-    std::string list = R"({"Files": [{"name": "/Lib/A.dat", "version": 1, "release": 0, "build": 0},
-                                     {"name": "/Lib/B.dat", "version": 2, "release": 0, "build": 0},
-                                     {"name": "/Lib/C.dat", "version": )" +
-                       std::to_string(cVersion) + R"(, "release": 0, "build": 0}]})";
+    const std::string list =
+        Manifest({ManifestEntry("/Lib/A.dat", 1, 0, 0), ManifestEntry("/Lib/B.dat", 2, 0, 0),
+                  ManifestEntry("/Lib/C.dat", cVersion, 0, 0)});
     return escaped ? ReplaceAll(list, "\"", "\\\"") : list;
   }
 
@@ -211,7 +185,9 @@ class UpdateRun : public ::testing::Test {
 
   test::ScopedTestLog log_;
   test::ScratchDirectory scratch_;
-  std::string savedWaitAppPath_, served_, url_, base_, waitApp_;
+  test::ScopedBoxRecorder boxes_;
+  test::ServedFolder served_;
+  std::string savedWaitAppPath_, url_, base_, waitApp_;
 };
 
 const char kConfirmation[] = "Files: \n/Lib/A.dat\n/Lib/C.dat\n\nDo you want to download?";
@@ -221,16 +197,16 @@ TEST_F(UpdateRun, CheckAsksAboutExactlyTheMarkedFilesInListOrder) {
   EXPECT_EQ(Check(Files(1, true)), 1);
   EXPECT_EQ(Check(Files(1, false)), 1);
 
-  ASSERT_EQ(g_boxes.size(), 2u);
-  for (const Box& box : g_boxes) {
+  ASSERT_EQ(boxes_.boxes().size(), 2u);
+  for (const auto& box : boxes_.boxes()) {
     EXPECT_EQ(box.text, kConfirmation);
     EXPECT_EQ(box.caption, "New version of files available");
     EXPECT_EQ(box.style, 65u);
   }
   // COM is in and out again before the check, so none is held while the box
   // waits.
-  EXPECT_EQ(g_boxes[0].com.initialized, before.initialized + 1);
-  EXPECT_EQ(g_boxes[0].com.released, before.released + 1);
+  EXPECT_EQ(boxes_.boxes()[0].com.initialized, before.initialized + 1);
+  EXPECT_EQ(boxes_.boxes()[0].com.released, before.released + 1);
   EXPECT_EQ(platform::ComCallCountsOnThisThread().initialized, before.initialized + 2);
   EXPECT_EQ(platform::ComCallCountsOnThisThread().released, before.released + 2);
 
@@ -244,19 +220,19 @@ TEST_F(UpdateRun, CheckAsksAboutExactlyTheMarkedFilesInListOrder) {
 }
 
 TEST_F(UpdateRun, CheckWithNothingNewerShowsNothingAndGivesZero) {
-  Serve("updateinfo.txt", R"({"Files": [{"name": "A.dat", "version": 1}]})");
+  served_.Put("updateinfo.txt", R"({"Files": [{"name": "A.dat", "version": 1}]})");
   EXPECT_EQ(Check(Files()), 0);
-  EXPECT_TRUE(g_boxes.empty());
+  EXPECT_TRUE(boxes_.boxes().empty());
   const Strings log = Log();
   EXPECT_EQ(log.front().rfind("Start check update:", 0), 0u);
   EXPECT_EQ(log.back(), "Result check = 0");
 }
 
 TEST_F(UpdateRun, CancelGivesMinusOneAndABoxNotShownCountsAsGoAhead) {
-  g_answer = platform::kAnswerCancel;
+  boxes_.Answer(platform::kAnswerCancel);
   EXPECT_EQ(Check(Files()), -1);
   EXPECT_EQ(Log().back(), "User cancel updates");
-  g_answer = platform::kAnswerNone;
+  boxes_.Answer(platform::kAnswerNone);
   EXPECT_EQ(Check(Files()), 1);
   EXPECT_EQ(Log().back(), "Result check = 1");
 }
@@ -287,43 +263,43 @@ TEST_F(UpdateRun, AFolderTheNarrowEncodingCannotWriteIsRefusedUnprobed) {
   EXPECT_EQ(log[1], notice);
   EXPECT_EQ(log[2], "Result check = 0");
   EXPECT_EQ(log[4], notice);
-  ASSERT_EQ(g_boxes.size(), 1u);
-  EXPECT_EQ(g_boxes[0].text, notice);
-  EXPECT_EQ(g_boxes[0].caption, "Updater Warning");
-  EXPECT_EQ(g_boxes[0].style, 48u);
+  ASSERT_EQ(boxes_.boxes().size(), 1u);
+  EXPECT_EQ(boxes_.boxes()[0].text, notice);
+  EXPECT_EQ(boxes_.boxes()[0].caption, "Updater Warning");
+  EXPECT_EQ(boxes_.boxes()[0].style, 48u);
 }
 
 TEST_F(UpdateRun, ProcessRunUpdatesTheMarkedFilesAndSaysHowMany) {
-  Serve("A.dat", "new A");
-  Serve("C.dat", "new C");
+  served_.Put("A.dat", "new A");
+  served_.Put("C.dat", "new C");
   const platform::ComCallCounts before = platform::ComCallCountsOnThisThread();
   EXPECT_EQ(XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files().c_str(), 0xFFFFFFFFu), 2);
 
   EXPECT_EQ(Installed("A.dat"), "new A");
   EXPECT_EQ(Installed("B.dat"), "installed B.dat");
   EXPECT_EQ(Installed("C.dat"), "new C");
-  ASSERT_EQ(g_boxes.size(), 1u);
-  EXPECT_EQ(g_boxes[0].text,
+  ASSERT_EQ(boxes_.boxes().size(), 1u);
+  EXPECT_EQ(boxes_.boxes()[0].text,
             "New version of files successfully loaded. 2 files updated. Please restart MetaTrader "
             "to apply changes.");
-  EXPECT_EQ(g_boxes[0].caption, "Updater Information");
-  EXPECT_EQ(g_boxes[0].style, 64u);
+  EXPECT_EQ(boxes_.boxes()[0].caption, "Updater Information");
+  EXPECT_EQ(boxes_.boxes()[0].style, 64u);
   // COM is held through the check, the apply and the box.
-  EXPECT_EQ(g_boxes[0].com.initialized, before.initialized + 1);
-  EXPECT_EQ(g_boxes[0].com.released, before.released);
+  EXPECT_EQ(boxes_.boxes()[0].com.initialized, before.initialized + 1);
+  EXPECT_EQ(boxes_.boxes()[0].com.released, before.released);
   EXPECT_EQ(platform::ComCallCountsOnThisThread().released, before.released + 1);
 }
 
 TEST_F(UpdateRun, ProcessRunWithNothingNewerDoesNothing) {
-  Serve("A.dat", "new A");
-  Serve("updateinfo.txt", R"({"Files": [{"name": "A.dat", "version": 1},
+  served_.Put("A.dat", "new A");
+  served_.Put("updateinfo.txt", R"({"Files": [{"name": "A.dat", "version": 1},
                                         {"name": "C.dat", "version": 1}]})");
   const platform::ComCallCounts before = platform::ComCallCountsOnThisThread();
   EXPECT_EQ(XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files().c_str(), 0), 0);
-  Serve("updateinfo.txt", R"({"Files": []})");
+  served_.Put("updateinfo.txt", R"({"Files": []})");
   EXPECT_EQ(XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files().c_str(), 0), 0);
 
-  EXPECT_TRUE(g_boxes.empty());
+  EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_EQ(Installed("A.dat"), "installed A.dat");
   for (const std::string& line : Log()) {
     EXPECT_EQ(line.rfind("download save path", 0), std::string::npos) << line;
@@ -334,7 +310,7 @@ TEST_F(UpdateRun, ProcessRunWithNothingNewerDoesNothing) {
 
 TEST_F(UpdateRun, ProcessRunWarnsWhenNothingCouldBePutInPlace) {
   // A is not on the server; C's download goes missing before its swap.
-  Serve("C.dat", "new C");
+  served_.Put("C.dat", "new C");
   SetSwapHookForTesting(
       [](const std::string& newPath, const std::string&) { fs::remove(newPath); });
   const std::int32_t result = XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files().c_str(), 0);
@@ -343,11 +319,11 @@ TEST_F(UpdateRun, ProcessRunWarnsWhenNothingCouldBePutInPlace) {
   EXPECT_EQ(result, -3);
   EXPECT_EQ(Installed("A.dat"), "installed A.dat");
   EXPECT_EQ(Installed("C.dat"), "installed C.dat");
-  ASSERT_EQ(g_boxes.size(), 1u);
-  EXPECT_EQ(g_boxes[0].text,
+  ASSERT_EQ(boxes_.boxes().size(), 1u);
+  EXPECT_EQ(boxes_.boxes()[0].text,
             "Failed to update, please try later. See KorvanUpdaterLog for more details");
-  EXPECT_EQ(g_boxes[0].caption, "Updater Warning");
-  EXPECT_EQ(g_boxes[0].style, 48u);
+  EXPECT_EQ(boxes_.boxes()[0].caption, "Updater Warning");
+  EXPECT_EQ(boxes_.boxes()[0].style, 48u);
 }
 
 TEST_F(UpdateRun, ProcessRunHandsTheApplyThePlatformsSeparators) {
@@ -362,7 +338,7 @@ TEST_F(UpdateRun, ProcessRunHandsTheApplyThePlatformsSeparators) {
 TEST_F(UpdateRun, ProcessRunTakesItsListAsItComes) {
   // Escaped quotes are the command line's business: here they spoil the list.
   EXPECT_EQ(XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files(1, true).c_str(), 0), 0);
-  EXPECT_TRUE(g_boxes.empty());
+  EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_TRUE(LogHas("Check versions of local files..."));
   for (const std::string& line : Log()) {
     EXPECT_EQ(line.rfind("Check local file", 0), std::string::npos) << line;
@@ -370,12 +346,12 @@ TEST_F(UpdateRun, ProcessRunTakesItsListAsItComes) {
 }
 
 TEST_F(UpdateRun, ProcessRunEndsAStandardExceptionWithMinusTwoAndNoBox) {
-  Serve("A.dat", "new A");
+  served_.Put("A.dat", "new A");
   const platform::ComCallCounts before = platform::ComCallCountsOnThisThread();
   // No folder in the application path: the apply cannot place anything.
   EXPECT_EQ(XUpdaterProcess(url_.c_str(), "terminal.exe", Files().c_str(), 0), -2);
 
-  EXPECT_TRUE(g_boxes.empty());
+  EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_EQ(Log().back(),
             "Error when perform update: no directory in the application path terminal.exe");
   EXPECT_EQ(platform::ComCallCountsOnThisThread().initialized, before.initialized + 1);

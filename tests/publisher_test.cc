@@ -21,7 +21,7 @@ const std::string kLibrary = std::string("version_both") + platform::kNativeLibr
 
 std::string PublisherPath() {
   for (const char* name : {"korvan-publish", "korvan-publish.exe", "korvan-publish64.exe"}) {
-    const std::string path = (fs::path(test::ArtifactDirectory()) / name).string();
+    const std::string path = test::ArtifactPath(name);
     if (test::FileExists(path)) return path;
   }
   return std::string();
@@ -31,7 +31,7 @@ std::string PublisherPath() {
 class Publisher : public ::testing::Test {
  protected:
   Publisher() {
-    fs::copy_file(fs::path(test::ArtifactDirectory()) / kLibrary, release_.File(kLibrary));
+    fs::copy_file(test::FixtureLibraryPath("version_both"), release_.File(kLibrary));
     test::WriteFile(release_.File("Expert.ex4"), "abc");
   }
 

@@ -38,7 +38,7 @@ int RecordBox(const std::string& text, const std::string& caption, unsigned styl
 // The vendor's key as a caller passes it: the second line of its .pub file.
 std::string VendorKey() {
   const Strings lines =
-      test::SplitLines(test::ReadFile(test::ServedFilePath("signed/trusted.pub")));
+      test::Split(test::ReadFile(test::ServedFilePath("signed/trusted.pub")), '\n');
   EXPECT_GE(lines.size(), 2u) << "the signed releases were not prepared";
   return lines.size() < 2 ? std::string() : lines[1];
 }

@@ -9,73 +9,22 @@
 #include <vector>
 
 #include "platform/dialogs.h"
-#include "platform/dynamic_library.h"
 #include "platform/temp_files.h"
 #include "platform/testing.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
+#include "tests/support/update_support.h"
 #include "update/update.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Box {
-  std::string text;
-  std::string caption;
-  unsigned style;
-};
-
-std::vector<Box>& Boxes() {
-  static std::vector<Box> boxes;
-  return boxes;
-}
-
-int RecordBox(const std::string& text, const std::string& caption, unsigned style) {
-  Boxes().push_back({text, caption, style});
-  return platform::kAnswerOk;
-}
-
-// A folder of the loopback web server's files, gone with the object.
-class ServedFolder {
- public:
-  ServedFolder() : name_(test::UniqueName("server")), path_(test::ServedFilePath(name_)) {
-    fs::create_directories(path_);
-  }
-  ~ServedFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  ServedFolder(const ServedFolder&) = delete;
-  ServedFolder& operator=(const ServedFolder&) = delete;
-
-  const std::string& name() const { return name_; }
-  std::string url() const { return test::NginxBase() + "/" + name_; }
-  void Put(const std::string& file, const std::string& content) const {
-    test::WriteFile((path_ / file).string(), content);
-  }
-
- private:
-  std::string name_;
-  fs::path path_;
-};
+using test::Manifest;
+using test::ManifestEntry;
 
 // The request lines nginx has logged so far.
 std::string NginxAccessLog() {
   return test::ReadFile(test::ServedFilePath("../test-servers/nginx-access.log"));
-}
-
-// One manifest entry.
-std::string Entry(const std::string& name, int version, int release, int build) {
-  return R"({"name": ")" + name + R"(", "version": )" + std::to_string(version) +
-         R"(, "release": )" + std::to_string(release) + R"(, "build": )" + std::to_string(build) +
-         "}";
-}
-
-std::string Manifest(const std::vector<std::string>& entries) {
-  std::string files;
-  for (const std::string& entry : entries) files += (files.empty() ? "" : ", ") + entry;
-  return R"({"Files": [)" + files + "]}";
 }
 
 TFileInfo Local(const std::string& name, int version, int release, int build) {
@@ -103,13 +52,10 @@ class UpdateCheck : public ::testing::Test {
   UpdateCheck()
       : savedWaitAppPath_(WaitAppPath),
         temporaryDirectory_((fs::path(temp_.path()) / "").string()) {
-    Boxes().clear();
-    platform::SetMessageBoxHandlerForTesting(&RecordBox);
     platform::SetTemporaryDirectoryForTesting(temporaryDirectory_);
     WaitAppPath = (fs::path(app_.path()) / "terminal.exe").string();
   }
   ~UpdateCheck() override {
-    platform::SetMessageBoxHandlerForTesting(nullptr);
     platform::SetTemporaryDirectoryForTesting("");
     WaitAppPath = savedWaitAppPath_;
   }
@@ -118,9 +64,7 @@ class UpdateCheck : public ::testing::Test {
   void InstallLibrary(const std::string& fixture, const std::string& name) const {
     const fs::path path = fs::path(app_.path()) / fs::path(name).relative_path();
     fs::create_directories(path.parent_path());
-    fs::copy_file(
-        fs::path(test::ArtifactDirectory()) / (fixture + platform::kNativeLibraryExtension), path,
-        fs::copy_options::overwrite_existing);
+    fs::copy_file(test::FixtureLibraryPath(fixture), path, fs::copy_options::overwrite_existing);
   }
 
   std::string DirectoryLine() const {
@@ -130,7 +74,8 @@ class UpdateCheck : public ::testing::Test {
   test::ScopedTestLog log_;
   test::ScratchDirectory temp_;
   test::ScratchDirectory app_;
-  ServedFolder server_;
+  test::ServedFolder server_;
+  test::ScopedBoxRecorder boxes_;
 
  private:
   std::string savedWaitAppPath_;
@@ -140,7 +85,7 @@ class UpdateCheck : public ::testing::Test {
 };
 
 TEST_F(UpdateCheck, NormalCallWritesFourLinesAndLeavesNoFileBehind) {
-  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 1, 2, 4)}));
+  server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 1, 2, 4)}));
   TFileInfoList files = {Local("/MQL4/Libraries/a.dll", 1, 2, 3)};
 
   EXPECT_TRUE(CheckUpdates(files, server_.url()));
@@ -150,12 +95,12 @@ TEST_F(UpdateCheck, NormalCallWritesFourLinesAndLeavesNoFileBehind) {
             (std::vector<std::string>{DirectoryLine(), "Check versions of local files...",
                                       "Check local file a.dll v1.2.3...",
                                       "Server file version a.dll v1.2.4"}));
-  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_TRUE(FilesIn(temp_.path()).empty());
 }
 
 TEST_F(UpdateCheck, SlashIsInsertedEvenAfterOneThatEndsTheAddress) {
-  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 2, 0, 0)}));
+  server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 2, 0, 0)}));
   TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
   // The access log outlives test runs: only what this call adds counts.
   const std::size_t loggedBefore = NginxAccessLog().size();
@@ -173,7 +118,7 @@ TEST_F(UpdateCheck, ProbedVersionIsTheOneCompared) {
   // The host lists 9.9.9; the library itself says 4.5.1, which the server's
   // 4.5.2 beats.
   InstallLibrary("version_both", "/MQL4/Libraries/tools.dll");
-  server_.Put("updateinfo.txt", Manifest({Entry("tools.dll", 4, 5, 2)}));
+  server_.Put("updateinfo.txt", Manifest({ManifestEntry("tools.dll", 4, 5, 2)}));
   TFileInfoList files = {Local("/MQL4/Libraries/tools.dll", 9, 9, 9)};
 
   EXPECT_TRUE(CheckUpdates(files, server_.url()));
@@ -187,9 +132,10 @@ TEST_F(UpdateCheck, ProbedVersionIsTheOneCompared) {
 
 TEST_F(UpdateCheck, BaseNameIsThePartAfterTheLastSlashWithCaseCounting) {
   server_.Put("updateinfo.txt",
-              Manifest({Entry("A.dll", 5, 0, 0), Entry("a.dll", 2, 0, 0), Entry("b.dll", 5, 0, 0),
-                        Entry("MQL4\\\\Libraries\\\\c.dll", 5, 0, 0), Entry("c.dll", 6, 0, 0),
-                        Entry("d.DLL", 5, 0, 0)}));
+              Manifest({ManifestEntry("A.dll", 5, 0, 0), ManifestEntry("a.dll", 2, 0, 0),
+                        ManifestEntry("b.dll", 5, 0, 0),
+                        ManifestEntry("MQL4\\\\Libraries\\\\c.dll", 5, 0, 0),
+                        ManifestEntry("c.dll", 6, 0, 0), ManifestEntry("d.DLL", 5, 0, 0)}));
   TFileInfoList files = {Local("/MQL4/Libraries/a.dll", 1, 0, 0),
                          Local("/MQL4\\Libraries\\b.dll", 1, 0, 0),
                          Local("MQL4\\Libraries\\c.dll", 1, 0, 0), Local("/d.dll", 1, 0, 0)};
@@ -234,7 +180,7 @@ TEST_F(UpdateCheck, OnlyAStrictlyGreaterTripleMarks) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const std::string name = "f" + std::to_string(i) + ".dll";
     const Case& c = cases[i];
-    entries.push_back(Entry(name, c.server[0], c.server[1], c.server[2]));
+    entries.push_back(ManifestEntry(name, c.server[0], c.server[1], c.server[2]));
     files.push_back(Local("/" + name, c.local[0], c.local[1], c.local[2]));
   }
   server_.Put("updateinfo.txt", Manifest(entries));
@@ -252,10 +198,10 @@ TEST_F(UpdateCheck, EveryEntryOfANameIsLoggedAndAnyNewerOneMarks) {
   auto withDigest = [](std::string entry, const std::string& digest) {
     return entry.insert(entry.size() - 1, R"(, "sha256": ")" + digest + "\"");
   };
-  server_.Put("updateinfo.txt", Manifest({withDigest(Entry("a.dll", 1, 0, 0), "a1"),
-                                          withDigest(Entry("b.dll", 3, 0, 0), "b3"),
-                                          withDigest(Entry("a.dll", 3, 0, 0), "a3"),
-                                          withDigest(Entry("b.dll", 1, 0, 0), "b1")}));
+  server_.Put("updateinfo.txt", Manifest({withDigest(ManifestEntry("a.dll", 1, 0, 0), "a1"),
+                                          withDigest(ManifestEntry("b.dll", 3, 0, 0), "b3"),
+                                          withDigest(ManifestEntry("a.dll", 3, 0, 0), "a3"),
+                                          withDigest(ManifestEntry("b.dll", 1, 0, 0), "b1")}));
   TFileInfoList files = {Local("/a.dll", 2, 0, 0), Local("/b.dll", 2, 0, 0)};
 
   EXPECT_TRUE(CheckUpdates(files, server_.url()));
@@ -278,9 +224,10 @@ TEST_F(UpdateCheck, FilesThatCannotTellKeepTheListedVersion) {
   // host's triple stands, 0.0.0 where the host gave none.
   InstallLibrary("version_none", "/none.dll");
   test::WriteFile(app_.File("script.ex4"), "not a library");
-  server_.Put("updateinfo.txt",
-              Manifest({Entry("missing.dll", 0, 0, 1), Entry("none.dll", 1, 0, 0),
-                        Entry("script.ex4", 0, 0, 0), Entry("unlisted.dll", 1, 0, 0)}));
+  server_.Put(
+      "updateinfo.txt",
+      Manifest({ManifestEntry("missing.dll", 0, 0, 1), ManifestEntry("none.dll", 1, 0, 0),
+                ManifestEntry("script.ex4", 0, 0, 0), ManifestEntry("unlisted.dll", 1, 0, 0)}));
   TFileInfoList files = {Local("/missing.dll", 0, 0, 0), Local("/none.dll", 1, 0, 0),
                          Local("/script.ex4", 0, 0, 0), Local("/other.dll", 0, 0, 0)};
 
@@ -297,7 +244,7 @@ TEST_F(UpdateCheck, FilesThatCannotTellKeepTheListedVersion) {
 }
 
 TEST_F(UpdateCheck, EveryRecordIsSetByASuccessfulCall) {
-  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 1, 0, 0)}));
+  server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 1, 0, 0)}));
   TFileInfoList files = {Local("/a.dll", 1, 0, 0), Local("/b.dll", 1, 0, 0)};
   files[0].needsUpdate = true;
   files[1].needsUpdate = true;
@@ -309,7 +256,7 @@ TEST_F(UpdateCheck, EveryRecordIsSetByASuccessfulCall) {
 }
 
 TEST_F(UpdateCheck, EmptyLocalListStillFetchesTheManifest) {
-  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 1, 0, 0)}));
+  server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 1, 0, 0)}));
   TFileInfoList files;
 
   EXPECT_FALSE(CheckUpdates(files, server_.url()));
@@ -317,7 +264,7 @@ TEST_F(UpdateCheck, EmptyLocalListStillFetchesTheManifest) {
   EXPECT_TRUE(files.empty());
   EXPECT_EQ(log_.Messages(),
             (std::vector<std::string>{DirectoryLine(), "Check versions of local files..."}));
-  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_TRUE(FilesIn(temp_.path()).empty());
 }
 
@@ -327,12 +274,12 @@ TEST_F(UpdateCheck, ManifestThatIsNoFileListMarksNothing) {
     server_.Put("updateinfo.txt", text);
     TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
     files[0].needsUpdate = true;
-    Boxes().clear();
+    boxes_.boxes().clear();
 
     EXPECT_FALSE(CheckUpdates(files, server_.url())) << text;
 
     EXPECT_FALSE(files[0].needsUpdate) << text;
-    EXPECT_TRUE(Boxes().empty()) << text;
+    EXPECT_TRUE(boxes_.boxes().empty()) << text;
     EXPECT_TRUE(FilesIn(temp_.path()).empty()) << text;
   }
   const auto messages = log_.Messages();
@@ -368,7 +315,7 @@ FailureText ParseFailure(const std::string& text) {
   return parsed;
 }
 
-void ExpectFailureBox(const Box& box) {
+void ExpectFailureBox(const test::ScopedBoxRecorder::Box& box) {
   EXPECT_EQ(box.caption, "Updater Files");
   EXPECT_EQ(box.style, 0x30u);
   const FailureText failure = ParseFailure(box.text);
@@ -382,15 +329,15 @@ TEST_F(UpdateCheck, FailedDownloadShowsOneBoxAndTouchesNothing) {
   // A manifest missing on the server, and a server that is not there.
   const std::vector<std::string> addresses = {server_.url(), "http://127.0.0.1:1/updates"};
   for (const std::string& address : addresses) {
-    Boxes().clear();
+    boxes_.boxes().clear();
     InstallLibrary("version_both", "/a.dll");
     TFileInfoList files = {Local("/a.dll", 1, 0, 0), Local("/b.dll", 1, 0, 0)};
     files[0].needsUpdate = true;
 
     EXPECT_FALSE(CheckUpdates(files, address)) << address;
 
-    ASSERT_EQ(Boxes().size(), 1u) << address;
-    ExpectFailureBox(Boxes()[0]);
+    ASSERT_EQ(boxes_.boxes().size(), 1u) << address;
+    ExpectFailureBox(boxes_.boxes()[0]);
     // No probe ran and no record changed.
     EXPECT_EQ(VersionText(files[0]), "v1.0.0");
     EXPECT_TRUE(files[0].needsUpdate);
@@ -403,12 +350,12 @@ TEST_F(UpdateCheck, FailedDownloadShowsOneBoxAndTouchesNothing) {
 TEST_F(UpdateCheck, MissingTemporaryDirectoryIsCreatedSilently) {
   const std::string directory = (fs::path(temp_.path()) / "fresh" / "").string();
   platform::SetTemporaryDirectoryForTesting(directory);
-  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 2, 0, 0)}));
+  server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 2, 0, 0)}));
   TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
 
   EXPECT_TRUE(CheckUpdates(files, server_.url()));
 
-  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_EQ(log_.Messages(), (std::vector<std::string>{"Check versions of local files...",
                                                        "Check local file a.dll v1.0.0...",
                                                        "Server file version a.dll v2.0.0"}));
@@ -420,16 +367,16 @@ TEST_F(UpdateCheck, MissingTemporaryDirectoryIsCreatedSilently) {
 TEST_F(UpdateCheck, TemporaryDirectoryWithoutItsParentIsShownThenTheDownloadFails) {
   const std::string directory = (fs::path(temp_.path()) / "missing" / "temp" / "").string();
   platform::SetTemporaryDirectoryForTesting(directory);
-  server_.Put("updateinfo.txt", Manifest({Entry("a.dll", 2, 0, 0)}));
+  server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 2, 0, 0)}));
   TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
 
   EXPECT_FALSE(CheckUpdates(files, server_.url()));
 
-  ASSERT_EQ(Boxes().size(), 2u);
-  EXPECT_EQ(Boxes()[0].text, "Path " + directory + " not exists");
-  EXPECT_EQ(Boxes()[0].caption, "Updater Files");
-  EXPECT_EQ(Boxes()[0].style, 0x30u);
-  ExpectFailureBox(Boxes()[1]);
+  ASSERT_EQ(boxes_.boxes().size(), 2u);
+  EXPECT_EQ(boxes_.boxes()[0].text, "Path " + directory + " not exists");
+  EXPECT_EQ(boxes_.boxes()[0].caption, "Updater Files");
+  EXPECT_EQ(boxes_.boxes()[0].style, 0x30u);
+  ExpectFailureBox(boxes_.boxes()[1]);
   EXPECT_FALSE(files[0].needsUpdate);
   EXPECT_TRUE(log_.Messages().empty());
   EXPECT_TRUE(FilesIn(temp_.path()).empty());

@@ -28,9 +28,7 @@ class VersionProbe : public ::testing::Test {
   // Copies the test library `fixture` to `path`, creating its folders.
   static void Install(const std::string& fixture, const fs::path& path) {
     fs::create_directories(path.parent_path());
-    const fs::path built =
-        fs::path(test::ArtifactDirectory()) / (fixture + platform::kNativeLibraryExtension);
-    fs::copy_file(built, path, fs::copy_options::overwrite_existing);
+    fs::copy_file(test::FixtureLibraryPath(fixture), path, fs::copy_options::overwrite_existing);
   }
 
   // A record as the host lists it, with every field set.
@@ -172,10 +170,10 @@ TEST_F(VersionProbe, OverlongDirectoryPartGivesNoExtension) {
   // after any drive letter.
   const std::string& base = folder_.path();
   const std::size_t drive = base.size() > 1 && base[1] == ':' ? 2 : 0;
-  const auto directoryOfLength = [&](std::size_t part_length) {
+  const auto directoryOfLength = [&](std::size_t partLength) {
     std::string directory = base;
     // What the added folders must bring, their separators included.
-    std::size_t remaining = part_length + drive - 1 - base.size();
+    std::size_t remaining = partLength + drive - 1 - base.size();
     while (remaining > 0) {
       std::size_t chunk = std::min<std::size_t>(remaining, 100);
       if (remaining - chunk == 1) --chunk;

@@ -13,3 +13,8 @@ std::string VersionText(const TFileInfo& file) {
   std::snprintf(text, sizeof text, "v%d.%d.%d", file.version, file.release, file.build);
   return text;
 }
+
+std::string ExtractFileName(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}

@@ -1,10 +1,13 @@
 // Reading a JSON file list (the server's manifest or the host's `files`) into
-// records.
+// records, and the downloaded manifest's text.
 #include <json/json.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <vector>
 
 #include "update/update.h"
 
@@ -94,4 +97,27 @@ std::optional<std::string> ReadPublicKey(const std::string& text) {
     // Too deep to read: it then yields no records either.
     return std::nullopt;
   }
+}
+
+std::string ReadTextFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return std::string();
+  std::string text;
+  long size = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+  try {
+    if (size >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+      std::vector<char> buffer(static_cast<std::size_t>(size) + 1, '\0');
+      if (std::fread(buffer.data(), 1, static_cast<std::size_t>(size), file) ==
+          static_cast<std::size_t>(size)) {
+        text.assign(buffer.data(), std::strlen(buffer.data()));
+      }
+    }
+  } catch (const std::exception&) {
+    // A size too large to hold (a directory reports one) reads as a failure,
+    // like any other.
+    text.clear();
+  }
+  std::fclose(file);
+  return text;
 }

@@ -32,6 +32,8 @@ using TFileInfoList = std::vector<TFileInfo>;
 bool IsNewerVersion(const TFileInfo& candidate, const TFileInfo& installed);
 // "v%d.%d.%d"
 std::string VersionText(const TFileInfo& file);
+// The part of `path` after its last '/': a record's base name.
+std::string ExtractFileName(const std::string& path);
 
 // The application path of the update run under way, exactly as the run
 // received it; its directory holds the local files. Each run sets it at its
@@ -46,6 +48,8 @@ std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text);
 // when the text has no such member; a member that is not a string reads as
 // an empty key, which no signature matches.
 std::optional<std::string> ReadPublicKey(const std::string& text);
+// The whole file up to its first zero byte; empty on any failure.
+std::string ReadTextFile(const std::string& path);
 
 // Downloads one URL into one file: the platform's own, whose contract is in
 // platform/http.h.
@@ -61,10 +65,6 @@ std::int32_t CompareWithManifest(const TFileInfo& file, const std::string& path,
 // The text for an error code of DownloadFile or of the system; "Unknown
 // error" when there is none.
 std::string GetErrorText(std::int32_t code);
-// The part of `path` after its last '/'.
-std::string ExtractFileName(const std::string& path);
-// The whole file up to its first zero byte; empty on any failure.
-std::string ReadTextFile(const std::string& path);
 
 // Replaces the record's version triple with the one its library reports.
 bool GetLocalFileVersion(TFileInfo& file);

@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
+#include "tests/support/update_support.h"
 #include "update/apply_testing.h"
 #include "update/update.h"
 
@@ -35,20 +36,14 @@ struct ScopedSwapHook {
 class ApplyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    served_ = UniqueName("files");
-    fs::create_directories(ServedFilePath(served_));
-    url_ = NginxBase() + "/" + served_;
+    url_ = served_.url();
     base_ = scratch_.File("T");
     fs::create_directories(base_ + "/Lib");
     waitApp_ = base_ + platform::kPreferredSeparator + "terminal.exe";
   }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(ServedFilePath(served_), ignored);
-  }
 
   void Serve(const std::string& filePart, const std::string& content) {
-    WriteFile(ServedFilePath(served_ + "/" + filePart), content);
+    served_.Put(filePart, content);
   }
   void Install(const std::string& name, const std::string& content) {
     WriteFile(base_ + name, content);
@@ -60,26 +55,21 @@ class ApplyTest : public ::testing::Test {
   Strings Log() const { return log_.Messages(); }
 
   // The lines of one swap that goes through, for a file already installed.
-  Strings SwapLines(const std::string& name) const {
-    const std::string target = base_ + name;
-    return {"Start download file:\n\tfrom: " + url_ + "/" + ExtractFileName(name) +
-                "\n\tto: " + target + ".new",
-            "Success rename\n\t" + target + "\n\tto\n\t" + target + ".old",
-            "Prepare to rename file:\n\t" + target + ".new\n\tto\n\t" + target};
-  }
+  Strings SwapLines(const std::string& name) const { return SwapLogLines(url_, base_, name); }
   // The message of a failed download, with the download's own code and text.
   std::string DownloadFailure(const std::string& address, const std::string& name) {
-    std::uint32_t received = 0;
-    std::string response;
-    const std::int32_t code = DownloadFile(&received, &response, address, scratch_.File("probe"));
-    EXPECT_NE(code, 0);
-    return "Error updating " + base_ + name + ".new file. Error code =  " + std::to_string(code) +
-           ". Error message = " + response + " Try to launch terminal with administrators rights.";
+    const Download download = Fetch(address, scratch_.File("probe"));
+    EXPECT_NE(download.result, 0);
+    return "Error updating " + base_ + name +
+           ".new file. Error code =  " + std::to_string(download.result) +
+           ". Error message = " + download.responseText +
+           " Try to launch terminal with administrators rights.";
   }
 
   ScopedTestLog log_;
   ScratchDirectory scratch_;
-  std::string served_, url_, base_, waitApp_;
+  ServedFolder served_;
+  std::string url_, base_, waitApp_;
 };
 
 }  // namespace test

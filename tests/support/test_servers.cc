@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 
 #include "tests/support/test_support.h"
@@ -37,12 +37,21 @@ std::string ServedFilePath(const std::string& name) {
   return (driveLetters && !folder.empty() && folder[0] == '/' ? "Z:" : "") + folder + "/" + name;
 }
 
-ServedFile::ServedFile(const std::string& name, const std::string& content) : name_(name) {
-  WriteFile(ServedFilePath(name_), content);
-  EXPECT_EQ(ReadFile(ServedFilePath(name_)).size(), content.size()) << ServedFilePath(name_);
+ServedFolder::ServedFolder() : name_(UniqueName("served")) {
+  std::filesystem::create_directories(ServedFilePath(name_));
 }
 
-ServedFile::~ServedFile() { std::remove(ServedFilePath(name_).c_str()); }
+ServedFolder::~ServedFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(ServedFilePath(name_), ignored);
+}
+
+std::string ServedFolder::Put(const std::string& file, const std::string& content) const {
+  const std::string path = ServedFilePath(name_ + "/" + file);
+  WriteFile(path, content);
+  EXPECT_EQ(ReadFile(path).size(), content.size()) << path;
+  return url() + "/" + file;
+}
 
 std::string PatternBytes(std::size_t length) {
   constexpr std::size_t kPeriod = 65521;

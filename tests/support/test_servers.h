@@ -19,16 +19,19 @@ std::string UntrustedHttpsBase();
 // NginxBase() + "/" + name.
 std::string ServedFilePath(const std::string& name);
 
-// A file placed in nginx's folder for the lifetime of the object.
-class ServedFile {
+// A folder of files that nginx serves, named for the running test, gone with
+// the object.
+class ServedFolder {
  public:
-  ServedFile(const std::string& name, const std::string& content);
-  ~ServedFile();
-  ServedFile(const ServedFile&) = delete;
-  ServedFile& operator=(const ServedFile&) = delete;
+  ServedFolder();
+  ~ServedFolder();
+  ServedFolder(const ServedFolder&) = delete;
+  ServedFolder& operator=(const ServedFolder&) = delete;
 
   const std::string& name() const { return name_; }
   std::string url() const { return NginxBase() + "/" + name_; }
+  // Places `file` in the folder with `content`; its address.
+  std::string Put(const std::string& file, const std::string& content) const;
 
  private:
   std::string name_;

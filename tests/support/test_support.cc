@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "log/common_log.h"
+#include "platform/dynamic_library.h"
 #include "platform/module_path.h"
 
 namespace fs = std::filesystem;
@@ -54,31 +55,34 @@ bool FileExists(const fs::path& path) {
   return fs::exists(path, ignored);
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
   std::string::size_type start = 0;
   while (start < text.size()) {
-    const auto end = text.find('\n', start);
+    const auto end = text.find(separator, start);
     if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
+      parts.push_back(text.substr(start));
       break;
     }
-    lines.push_back(text.substr(start, end - start));
+    parts.push_back(text.substr(start, end - start));
     start = end + 1;
   }
-  return lines;
+  return parts;
 }
 
 std::string ArtifactDirectory() {
   return fs::path(platform::ExecutableFilePath()).parent_path().string();
 }
 
-std::string LibraryPath() {
-  return (fs::path(ArtifactDirectory()) / platform::kLibraryFileName).string();
+std::string ArtifactPath(const std::string& name) {
+  return (fs::path(ArtifactDirectory()) / name).string();
 }
 
-std::string CompanionPath() {
-  return (fs::path(ArtifactDirectory()) / platform::kCompanionFileName).string();
+std::string LibraryPath() { return ArtifactPath(platform::kLibraryFileName); }
+std::string CompanionPath() { return ArtifactPath(platform::kCompanionFileName); }
+
+std::string FixtureLibraryPath(const std::string& name) {
+  return ArtifactPath(name + platform::kNativeLibraryExtension);
 }
 
 std::string Environment(const char* name) {
@@ -104,7 +108,7 @@ std::vector<std::string> LogMessagesIn(const fs::path& path) {
   // "[" + 24-character stamp + "] : " starts every message.
   constexpr std::size_t kPrefix = 1 + 24 + 4;
   std::vector<std::string> messages;
-  for (const std::string& line : SplitLines(plain)) {
+  for (const std::string& line : Split(plain, '\n')) {
     const bool startsMessage =
         line.size() >= kPrefix && line[0] == '[' && line.compare(25, 4, "] : ") == 0;
     if (startsMessage) {

@@ -30,12 +30,17 @@ class ScratchDirectory {
 std::string ReadFile(const std::filesystem::path& path);  // bytes as stored; empty if missing
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 bool FileExists(const std::filesystem::path& path);
-std::vector<std::string> SplitLines(const std::string& text);  // at "\n", CR kept
+// The parts between the separators; a final separator ends the last part.
+std::vector<std::string> Split(const std::string& text, char separator);
 
-// The folder holding the test program, the library and the companion.
+// The folder holding the test program, the library and the companion, and
+// the path of the built file `name` in it.
 std::string ArtifactDirectory();
+std::string ArtifactPath(const std::string& name);
 std::string LibraryPath();    // the built updater library
 std::string CompanionPath();  // the built companion program
+// The built test library `name` (tests/fixtures/<name>.cc).
+std::string FixtureLibraryPath(const std::string& name);
 
 // An environment variable set by the test registration; empty when unset.
 std::string Environment(const char* name);

@@ -3,12 +3,19 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/dialogs.h"
 #include "platform/module_path.h"
 #include "tests/support/test_support.h"
+#include "update/update.h"
 
 namespace fs = std::filesystem;
 
 namespace test {
+
+namespace {
+// The recorder that the handler, a plain function, reports to.
+ScopedBoxRecorder* g_recorder = nullptr;
+}  // namespace
 
 void DetachStandardInput() {
   // Only a POSIX terminal is asked from standard input; Windows boxes are
@@ -20,8 +27,7 @@ void DetachStandardInput() {
 std::u16string Utf16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 std::string FakeCompanionPath() {
-  return (fs::path(ArtifactDirectory()) / ("korvan_fake_companion" KORVAN_TEST_EXECUTABLE_SUFFIX))
-      .string();
+  return ArtifactPath("korvan_fake_companion" KORVAN_TEST_EXECUTABLE_SUFFIX);
 }
 
 void InstallFakeCompanion(const std::string& directory, const std::string& exitBehaviour) {
@@ -37,16 +43,50 @@ bool FakeCompanionRan(const std::string& directory) {
 }
 
 std::vector<std::string> RecordedArguments(const std::string& directory) {
-  const std::string text =
-      ReadFile((fs::path(directory) / "fake_companion_arguments.txt").string());
-  std::vector<std::string> arguments;
-  std::string::size_type start = 0;
-  while (start < text.size()) {
-    const auto end = text.find('\0', start);
-    arguments.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return arguments;
+  return Split(ReadFile((fs::path(directory) / "fake_companion_arguments.txt").string()), '\0');
+}
+
+ScopedBoxRecorder::ScopedBoxRecorder() : answer_(platform::kAnswerOk) {
+  g_recorder = this;
+  platform::SetMessageBoxHandlerForTesting(&Record);
+}
+
+ScopedBoxRecorder::~ScopedBoxRecorder() {
+  platform::SetMessageBoxHandlerForTesting(nullptr);
+  g_recorder = nullptr;
+}
+
+int ScopedBoxRecorder::Record(const std::string& text, const std::string& caption, unsigned style) {
+  g_recorder->boxes_.push_back({text, caption, style, platform::ComCallCountsOnThisThread()});
+  return g_recorder->answer_;
+}
+
+std::string ManifestEntry(const std::string& name, int version, int release, int build) {
+  return R"({"name": ")" + name + R"(", "version": )" + std::to_string(version) +
+         R"(, "release": )" + std::to_string(release) + R"(, "build": )" + std::to_string(build) +
+         "}";
+}
+
+std::string Manifest(const std::vector<std::string>& entries) {
+  std::string files;
+  for (const std::string& entry : entries) files += (files.empty() ? "" : ", ") + entry;
+  return R"({"Files": [)" + files + "]}";
+}
+
+Download Fetch(const std::string& url, const std::string& path, const std::string& responseText) {
+  Download download;
+  download.responseText = responseText;
+  download.result = DownloadFile(&download.received, &download.responseText, url, path);
+  return download;
+}
+
+std::vector<std::string> SwapLogLines(const std::string& url, const std::string& base,
+                                      const std::string& name) {
+  const std::string target = base + name;
+  return {"Start download file:\n\tfrom: " + url + "/" + ExtractFileName(name) +
+              "\n\tto: " + target + ".new",
+          "Success rename\n\t" + target + "\n\tto\n\t" + target + ".old",
+          "Prepare to rename file:\n\t" + target + ".new\n\tto\n\t" + target};
 }
 
 }  // namespace test

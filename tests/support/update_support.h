@@ -1,9 +1,12 @@
-// Helpers for the tests of the update runs, the launcher and the companion.
+// Helpers for the tests of the update engine, the update runs, the launcher
+// and the companion.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/testing.h"
 #include "tests/support/test_support.h"
 
 namespace test {
@@ -23,5 +26,51 @@ std::string FakeCompanionPath();
 // empty when it never ran.
 std::vector<std::string> RecordedArguments(const std::string& directory);
 bool FakeCompanionRan(const std::string& directory);
+
+// The message boxes shown while the object lives, recorded with the COM
+// calls made so far on the thread, and answered as the test says (OK unless
+// told otherwise).
+class ScopedBoxRecorder {
+ public:
+  struct Box {
+    std::string text;
+    std::string caption;
+    unsigned style;
+    platform::ComCallCounts com;
+  };
+
+  ScopedBoxRecorder();
+  ~ScopedBoxRecorder();
+  ScopedBoxRecorder(const ScopedBoxRecorder&) = delete;
+  ScopedBoxRecorder& operator=(const ScopedBoxRecorder&) = delete;
+
+  std::vector<Box>& boxes() { return boxes_; }
+  void Answer(int answer) { answer_ = answer; }
+
+ private:
+  static int Record(const std::string& text, const std::string& caption, unsigned style);
+
+  std::vector<Box> boxes_;
+  int answer_;
+};
+
+// One entry of a manifest, and a manifest of such entries.
+std::string ManifestEntry(const std::string& name, int version, int release, int build);
+std::string Manifest(const std::vector<std::string>& entries);
+
+// What one DownloadFile call gave; `received` starts at a value no download
+// gives, `responseText` as the caller says.
+struct Download {
+  std::int32_t result = -1;
+  std::uint32_t received = 0xDEADBEEF;
+  std::string responseText;
+};
+Download Fetch(const std::string& url, const std::string& path,
+               const std::string& responseText = std::string());
+
+// The apply's log lines of one swap that goes through, for the file `name`
+// of an installation at `base` updated from `url`.
+std::vector<std::string> SwapLogLines(const std::string& url, const std::string& base,
+                                      const std::string& name);
 
 }  // namespace test

@@ -7,11 +7,12 @@
 
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
+#include "tests/support/update_support.h"
 #include "update/update.h"
 
 namespace {
 
-using test::FileExists;
+using test::Fetch;
 using test::ReadFile;
 using test::ScratchDirectory;
 using test::WriteFile;
@@ -23,34 +24,30 @@ constexpr std::int32_t kInvalidCertificateAuthority = 12045;
 
 TEST(DownloadFileWindows, MissingFolderGivesPathNotFoundAfterTheServerAnswered) {
   ScratchDirectory scratch;
-  const std::string path = scratch.File("missing\\file.dll.new");
-  std::uint32_t received = 1;
-  std::string responseText;
-  EXPECT_EQ(DownloadFile(&received, &responseText, test::ControlBase() + "/bytes/10", path),
-            kPathNotFound);
-  EXPECT_EQ(received, 0u);
-  EXPECT_EQ(responseText, "");
+  const test::Download failed =
+      Fetch(test::ControlBase() + "/bytes/10", scratch.File("missing\\file.dll.new"));
+  EXPECT_EQ(failed.result, kPathNotFound);
+  EXPECT_EQ(failed.received, 0u);
+  EXPECT_EQ(failed.responseText, "");
   // Both internet handles were closed: the same address downloads at once.
-  const std::string good = scratch.File("file.dll.new");
-  EXPECT_EQ(DownloadFile(&received, &responseText, test::ControlBase() + "/bytes/10", good), 0);
-  EXPECT_EQ(received, 10u);
+  const test::Download good =
+      Fetch(test::ControlBase() + "/bytes/10", scratch.File("file.dll.new"));
+  EXPECT_EQ(good.result, 0);
+  EXPECT_EQ(good.received, 10u);
 }
 
 TEST(DownloadFileWindows, AddressesThatCannotBeOpenedGiveWinInetCodes) {
   ScratchDirectory scratch;
   const std::string path = scratch.File("manifest.tmp");
   WriteFile(path, "previous");
-  std::uint32_t received = 1;
-  std::string responseText = "stale";
-  EXPECT_EQ(DownloadFile(&received, &responseText, "http://127.0.0.1:1/updateinfo.txt", path),
-            kCannotConnect);
+  const test::Download unreachable = Fetch("http://127.0.0.1:1/updateinfo.txt", path, "stale");
+  EXPECT_EQ(unreachable.result, kCannotConnect);
   // The server said nothing, so its last response text is empty.
-  EXPECT_EQ(responseText, "");
+  EXPECT_EQ(unreachable.responseText, "");
   EXPECT_EQ(ReadFile(path), "previous");
-  EXPECT_EQ(DownloadFile(&received, &responseText, "no address", path), kUnrecognizedScheme);
+  EXPECT_EQ(Fetch("no address", path).result, kUnrecognizedScheme);
   EXPECT_EQ(ReadFile(path), "previous");
-  EXPECT_EQ(DownloadFile(&received, &responseText, test::UntrustedHttpsBase() + "/x", path),
-            kInvalidCertificateAuthority);
+  EXPECT_EQ(Fetch(test::UntrustedHttpsBase() + "/x", path).result, kInvalidCertificateAuthority);
   EXPECT_EQ(ReadFile(path), "previous");
 }
 
