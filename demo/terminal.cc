@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
   }
 
   std::ofstream result;
-  if (arguments.size() >= 5) result.open(std::filesystem::path(Utf16(arguments[4])));
+  if (arguments.size() >= 5)
+    result.open(std::filesystem::path(Utf16(arguments[4])), std::ios::binary);
   const auto report = [&result](const char* name, std::int32_t value) {
     std::printf("%s: %d\n", name, value);
     std::fflush(stdout);
