@@ -8,6 +8,11 @@ if(KORVAN_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(KORVAN_THREAD_SANITIZE)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 option(KORVAN_FUZZ "Build the fuzz targets with libFuzzer (clang)" OFF)
 if(KORVAN_FUZZ)
   # Coverage for the library code the fuzz targets drive, not just the targets.

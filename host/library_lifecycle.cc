@@ -1,4 +1,7 @@
 // What the library does when a process loads and unloads it.
+#include <new>
+#include <type_traits>
+
 #include "host/host.h"
 #include "host/shared_primitives.h"
 #include "log/common_log.h"
@@ -18,9 +21,19 @@ void OnLibraryLoad() {
   InitializeSharedPrimitives();
 }
 
-void OnLibraryUnload() {
+void OnLibraryUnload(bool processEnding) {
   // WaitAppPath and g_log go with the library's other statics afterwards.
   DeleteSharedPrimitives();
+  if (processEnding) {
+    // A thread stopped inside Write may hold the log's lock for good, and the
+    // log's destructor would wait for it and hang the exit. Every line is in
+    // the file already, so the log is left to the system, which closes it: a
+    // reference that is never released, kept without allocating (a stopped
+    // thread may hold the heap's lock too).
+    using Holder = std::shared_ptr<ICommonLog>;
+    static std::aligned_storage_t<sizeof(Holder), alignof(Holder)> kept;
+    new (&kept) Holder(g_log);
+  }
 }
 
 }  // namespace platform

@@ -3,13 +3,13 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/native_path.h"
+#include "platform/append_file.h"
 
 #define KORVAN_PRINTF_FORMAT(format_index, first_arg) \
   __attribute__((format(printf, format_index, first_arg)))
@@ -21,15 +21,16 @@ class ICommonLog {
   ICommonLog(const ICommonLog&) = delete;
   ICommonLog& operator=(const ICommonLog&) = delete;
 
-  // Writes one line if `level` <= maxLevel. Returns -1 without a stream, 0
-  // when filtered, otherwise the character count of the caller's message.
+  // Writes one line if `level` <= maxLevel. Returns 0 when filtered, -1 when
+  // the line could not be written, otherwise the character count of the
+  // caller's message.
   virtual std::int32_t Write(std::int32_t level, const char* format, ...)
       KORVAN_PRINTF_FORMAT(3, 4) = 0;
 
  protected:
   std::string fileName;  // empty in the fallback state
   std::int32_t maxLevel;
-  std::mutex mutex;  // one whole line, a rotation, the final close
+  std::mutex mutex;  // the file: every line, a rotation, the final close
 };
 
 class TCommonLog : public ICommonLog {
@@ -46,13 +47,29 @@ class TCommonLog : public ICommonLog {
       KORVAN_PRINTF_FORMAT(3, 4);
 
  private:
+  // All three run under the mutex. CheckRotation looks at the second that
+  // LearnSecond learnt last, the one of the line being written.
   void Open();
-  void CheckRotation(std::time_t now);
+  void LearnSecond(std::time_t now);
+  void CheckRotation();
 
   platform::NativePath nativeFileName;  // fileName in the system's spelling
   std::tm lastTime{};                   // local time of the last line, or of construction
-  std::FILE* file;                      // the log file, or standard error in the fallback state
+  platform::AppendFile file;            // the log file; standard error takes its place in
+                                        // the fallback state
   std::int64_t maxSize;
+
+  // The lines of one second share its stamp and local time, which take
+  // longer to work out than the rest of a line.
+  struct Second {
+    bool known = false;
+    std::time_t time = 0;
+    std::string stamp;
+    bool localKnown = false;
+    std::tm local{};
+  };
+  Second second;
+  std::string line;  // the line being written; its room is kept for the next
 };
 
 // The one log object, created at library load and released at unload.

@@ -2,24 +2,15 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "platform/native_path.h"
 
 namespace platform {
 
-// Opens `path` as fopen's mode "a+" does (reading and appending, text mode,
-// created when missing, shared with other openers). nullptr on failure, with
-// the C runtime's error number in errno.
-std::FILE* OpenForAppending(const NativePath& path);
-
 // Renames `from` to `to` but never replaces an existing `to`. Returns 0, or
 // the C runtime's error number.
 int RenameNoReplace(const NativePath& from, const NativePath& to);
-
-// The stream's position as a 64-bit value; -1 when it cannot be read.
-std::int64_t StreamPosition(std::FILE* stream);
 
 // The separator this platform's own paths use ("\\" on Windows, "/" elsewhere).
 extern const char kPreferredSeparator[];

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs all tests: native, native under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and both Windows DLLs under
-# Wine. Usage: scripts/test.sh [preset ...]
+# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
+# ThreadSanitizer, and both Windows DLLs under Wine.
+# Usage: scripts/test.sh [preset ...]
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-default_presets=(linux linux-asan win32 win64)
+default_presets=(linux linux-asan linux-tsan win32 win64)
 
 bash scripts/setup.sh || exit 1
 export WINEDEBUG=-all

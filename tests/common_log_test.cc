@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,7 +13,9 @@
 #include "log/common_log.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/process.h"
 #include "platform/testing.h"
+#include "tests/support/log_writers.h"
 #include "tests/support/test_support.h"
 #include "tests/support/update_support.h"
 
@@ -258,34 +259,92 @@ TEST_F(CommonLogTest, AnUnopenableFileFallsBackToStandardError) {
   EXPECT_FALSE(test::FileExists(path));
 }
 
-TEST_F(CommonLogTest, ConcurrentWritersNeverInterleave) {
-  constexpr int kThreads = 4;
-  constexpr int kLines = 400;
-  {
-    TCommonLog log(path_);
-    std::vector<std::thread> writers;
-    for (int t = 0; t < kThreads; ++t) {
-      writers.emplace_back([&log, t] {
-        for (int i = 0; i < kLines; ++i) {
-          log.Write(4, "writer %d line %d:\n\t%s", t, i, "padding padding padding padding");
-        }
+// Writers sharing the log while every line rotates it: the threads of one
+// process, and two processes with a log object each, as the terminal and the
+// companion have.
+struct SharedLogCase {
+  const char* name;
+  bool separateProcesses;
+};
+
+void PrintTo(const SharedLogCase& shared, std::ostream* out) { *out << shared.name; }
+
+class SharedLogTest : public CommonLogTest, public ::testing::WithParamInterface<SharedLogCase> {
+ protected:
+  void WriteFromProcesses(int writers, int lines) {
+    const std::string program =
+        (fs::path(test::ArtifactDirectory()) / ("korvan_log_writer" KORVAN_TEST_EXECUTABLE_SUFFIX))
+            .string();
+    std::vector<std::thread> starters;
+    for (int writer = 0; writer < writers; ++writer) {
+      starters.emplace_back([=] {
+        std::int32_t code = -1;
+        EXPECT_TRUE(platform::StartProgramAndWait(
+            program,
+            " rotate \"" + path_ + "\" " + std::to_string(writer) + " " + std::to_string(writers) +
+                " " + std::to_string(lines),
+            &code));
+        EXPECT_EQ(code, 0) << "writer " << writer;
       });
     }
-    for (auto& writer : writers) writer.join();
+    for (auto& starter : starters) starter.join();
   }
-  const std::string stamped = "[" + Stamp(g_fakeNow) + "] : writer ";
-  std::set<std::string> seen;
-  const auto lines = test::Split(test::ReadFile(path_), '\n');
-  ASSERT_EQ(lines.size(), 2u * kThreads * kLines);
-  const std::string end = platform::kTextModeLineEnd;
-  const std::string cr = end.size() == 2 ? "\r" : "";
-  for (std::size_t i = 0; i < lines.size(); i += 2) {
-    ASSERT_EQ(lines[i].rfind(stamped, 0), 0u) << lines[i];
-    ASSERT_EQ(lines[i + 1], "\tpadding padding padding padding" + cr);
-    seen.insert(lines[i]);
+
+  void WriteFromThreads(int writers, int lines) {
+    test::AdvanceADayEveryLine(0);
+    TCommonLog log(path_);
+    std::vector<std::thread> threads;
+    for (int writer = 0; writer < writers; ++writer) {
+      threads.emplace_back([&log, writer, lines] {
+        EXPECT_EQ(test::WriteNumberedLines(log, writer, lines), 0) << "writer " << writer;
+      });
+    }
+    for (auto& thread : threads) thread.join();
   }
-  EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kLines));
+};
+
+TEST_P(SharedLogTest, EveryLineIsFoundOnceAndWholeInTheLogOrARotatedFile) {
+  constexpr int kWriters = 2;
+  constexpr int kLines = 150;
+  if (GetParam().separateProcesses) {
+    WriteFromProcesses(kWriters, kLines);
+  } else {
+    WriteFromThreads(kWriters, kLines);
+  }
+
+  std::vector<int> found(kWriters * kLines, 0);
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(directory_.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.find("-writer") != std::string::npos) continue;
+    ++files;
+    std::string unexpected;
+    const std::string text = test::ReadFile(entry.path().string());
+    for (const auto& [writer, line] : test::NumberedLinesIn(text, path_, &unexpected)) {
+      ASSERT_TRUE(writer >= 0 && writer < kWriters && line >= 0 && line < kLines);
+      ++found[writer * kLines + line];
+    }
+    EXPECT_EQ(unexpected, "") << "in " << name;
+  }
+  // On Windows an open log cannot be renamed, so between processes only the
+  // rotations while the other process had closed it succeed.
+  if (!GetParam().separateProcesses) {
+    EXPECT_GT(files, 1);
+  }
+  int miscounted = 0;
+  for (int i = 0; i < kWriters * kLines; ++i) {
+    if (found[i] != 1 && ++miscounted <= 5) {
+      ADD_FAILURE() << "writer " << i / kLines << " line " << i % kLines << " found " << found[i]
+                    << " times";
+    }
+  }
+  EXPECT_EQ(miscounted, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Writers, SharedLogTest,
+                         ::testing::Values(SharedLogCase{"Threads", false},
+                                           SharedLogCase{"Processes", true}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(CommonLogTest, TheHolderClosesTheFileWithItsLastReference) {
   g_log = std::make_shared<TCommonLog>(path_);

@@ -13,8 +13,6 @@ namespace platform {
 
 const char kTextModeLineEnd[] = "\n";
 
-std::FILE* OpenForAppending(const NativePath& path) { return std::fopen(path.c_str(), "a+"); }
-
 int RenameNoReplace(const NativePath& from, const NativePath& to) {
   // rename() would silently replace an earlier rotated file.
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
@@ -29,8 +27,6 @@ int RenameNoReplace(const NativePath& from, const NativePath& to) {
   }
   return 0;
 }
-
-std::int64_t StreamPosition(std::FILE* stream) { return ftello(stream); }
 
 const char kPreferredSeparator[] = "/";
 

@@ -6,7 +6,7 @@ namespace {
 
 struct LibraryLifetime {
   LibraryLifetime() { platform::OnLibraryLoad(); }
-  ~LibraryLifetime() { platform::OnLibraryUnload(); }
+  ~LibraryLifetime() { platform::OnLibraryUnload(false); }
 };
 
 LibraryLifetime g_lifetime;

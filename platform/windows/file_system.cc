@@ -12,14 +12,10 @@ namespace platform {
 
 const char kTextModeLineEnd[] = "\r\n";
 
-std::FILE* OpenForAppending(const NativePath& path) { return _wfopen(path.c_str(), L"a+"); }
-
 int RenameNoReplace(const NativePath& from, const NativePath& to) {
   // The C runtime's rename refuses an existing target here.
   return _wrename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
-
-std::int64_t StreamPosition(std::FILE* stream) { return _ftelli64(stream); }
 
 const char kPreferredSeparator[] = "\\";
 

@@ -4,11 +4,12 @@
 
 #include "platform/library_entry.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     platform::OnLibraryLoad();
   } else if (reason == DLL_PROCESS_DETACH) {
-    platform::OnLibraryUnload();
+    // Non-null when the process ends rather than unloading the library.
+    platform::OnLibraryUnload(reserved != nullptr);
   }
   return TRUE;
 }
