@@ -2,17 +2,22 @@
 // update. It loads the updater library from its own folder, hands it the
 // values of its command line and ends with the library's result.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "companion/command_line_values.h"
+#include "log/common_log.h"
 #include "platform/api.h"
 #include "platform/dialogs.h"
 #include "platform/dynamic_library.h"
+#include "platform/file_system.h"
+#include "platform/installation_lock.h"
 #include "platform/module_path.h"
 #include "platform/path.h"
 #include "platform/process.h"
 #include "platform/system_error.h"
+#include "update/update.h"
 
 namespace {
 
@@ -45,10 +50,32 @@ int main(int argc, char** argv) {
                   kExitMalformedCommandLine);
   }
 
-  const std::string libraryPath =
-      platform::DirectoryOf(platform::ExecutableFilePath()) + platform::kLibraryFileName;
+  const std::string libraryDirectory = platform::DirectoryOf(platform::ExecutableFilePath());
+  const std::string libraryPath = libraryDirectory + platform::kLibraryFileName;
+  // An update under way may be replacing the library: its end is waited
+  // for. One cut off while it replaced the library left it under ".old".
+  platform::InstallationLock lock(InstallationFolder(values.waitApp));
+  if (!lock.directory().empty()) {
+    // The library's log, written here only when there is something to say.
+    std::unique_ptr<TCommonLog> log;
+    const auto logOnce = [&] {
+      if (!log)
+        log =
+            std::make_unique<TCommonLog>(libraryDirectory + platform::kLogPathFromLibraryDirectory);
+      return log.get();
+    };
+    if (!TakeInstallationLock(lock, /*wait=*/false, nullptr)) {
+      TakeInstallationLock(lock, /*wait=*/true, logOnce());
+    }
+    if (NeedsRestoring(libraryPath)) {
+      RestorePreviousFile(libraryPath + ".old", libraryPath, logOnce());
+    }
+  }
   platform::SetLastError(0);
   platform::LibraryHandle library = platform::LoadDynamicLibrary(libraryPath);
+  // Loaded, the library is safe from being moved; the update it runs takes
+  // the lock itself.
+  lock.Release();
   if (library == nullptr) {
     const int error = platform::LastError();
     const std::string reason = error != 0 ? platform::SystemErrorText(error) : std::string();

@@ -60,6 +60,7 @@ std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitAp
     publicKey = ReadPublicKey(plainFiles);
   }
   // The check itself runs without COM.
+  RestoreMissingFilesUnlessBusy(waitApp, list);
   if (!CheckUpdates(list, url, publicKey)) return 0;
   out = list;
   return 1;

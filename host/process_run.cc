@@ -8,6 +8,7 @@
 #include "platform/com.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/installation_lock.h"
 
 namespace {
 
@@ -18,9 +19,19 @@ std::int32_t CheckAndApply(const std::string& url, const std::string& waitApp,
   ParseFileInfoList(list, files);
   // The apply works with the platform's own separators.
   const std::string applicationPath = ReplaceAll(waitApp, "/", platform::kPreferredSeparator);
+  // One update of an installation at a time: a second one waits, then
+  // checks again and finds only what is left to do.
+  const std::string folder = InstallationFolder(applicationPath);
+  platform::InstallationLock lock(folder);
+  if (!folder.empty()) {
+    TakeInstallationLock(lock, /*wait=*/true, g_log.get());
+    RestoreMissingFiles(folder, list);
+  }
   if (!CheckUpdates(list, url, ReadPublicKey(files))) return 0;
 
   const std::int32_t updated = ApplyUpdates(url, applicationPath, list);
+  // The user's reading of the box holds up no other update.
+  lock.Release();
   if (updated >= 1) {
     char text[256] = {};
     std::snprintf(text, sizeof text,

@@ -29,6 +29,11 @@ std::int32_t LoggingErrors(std::int32_t failed, Run run) {
   return failed;
 }
 
+// Before a check relies on the listed files: puts back those that an
+// interrupted update left missing, unless an update of the installation is
+// under way, which then does it itself.
+void RestoreMissingFilesUnlessBusy(const std::string& waitApp, const TFileInfoList& files);
+
 // The companion's parameter text " -u \"url\" -a \"waitApp\" -f \"files\" -p
 // \"id\"", or false when it does not fit in its 4096-byte buffer.
 bool FormatUpdaterParameters(const std::string& url, const std::string& waitApp,

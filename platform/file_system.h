@@ -27,9 +27,20 @@ int RemovePath(const std::string& path);
 
 // Moves `from` to `to`, replacing a file of that name, and copying when the
 // two lie on different volumes (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
-// MOVEFILE_COPY_ALLOWED; rename(), with a copy across devices). Returns 0 or
-// the system's error number.
+// MOVEFILE_COPY_ALLOWED; rename(), with a copy across devices). The move is on
+// disk when it returns, so that a power cut cannot undo it or leave neither
+// name (MOVEFILE_WRITE_THROUGH; the folders fsync()ed). Returns 0 or the
+// system's error number.
 int MovePathReplacing(const std::string& from, const std::string& to);
+
+// Writes the file's data from the system's cache to the disk
+// (FlushFileBuffers; fsync()), so that a file moved into place afterwards is
+// never found empty or zero-filled after a power cut. Returns 0 or the
+// system's error number.
+int FlushFileToDisk(const std::string& path);
+
+// True when `path` names a folder.
+bool IsDirectory(const std::string& path);
 
 // Gives `path` the access permissions of `model`, so that a file that
 // replaces another keeps being executable where the system marks programs so

@@ -26,6 +26,20 @@ std::uint32_t CurrentProcessId();
 bool StartProgramAndWait(const std::string& program, const std::string& parameters,
                          std::int32_t* exitCode);
 
+// The two halves of StartProgramAndWait, for a caller that does something
+// while the program runs: StartProgram gives a handle that WaitForProgram
+// must be given exactly once (it releases it).
+using ProgramHandle = std::intptr_t;
+bool StartProgram(const std::string& program, const std::string& parameters, ProgramHandle* handle);
+bool WaitForProgram(ProgramHandle handle, std::int32_t* exitCode);
+// Ends a started program at once, as the task manager does (TerminateProcess;
+// SIGKILL). Its exit code is then 1 on Windows, -(128 + 9) on POSIX.
+void KillProgram(ProgramHandle handle);
+
+// Ends this process at once, running nothing more of it (TerminateProcess;
+// SIGKILL), as a user's "end task" or a crash does.
+[[noreturn]] void KillCurrentProcess();
+
 // The running program's arguments after its name. Windows: the process's
 // command line split by the rules of platform/command_line.h (the same rules
 // the launcher checks against). POSIX: argv as it is.

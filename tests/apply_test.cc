@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -164,6 +165,42 @@ TEST_F(Apply, ARestoreThatFailsIsLoggedAndKeepsThePreviousFileAside) {
   const std::string restore = "Error restore previous file: ";
   EXPECT_EQ(log[6].rfind(restore, 0), 0u) << log[6];
   EXPECT_NE(log[6].find("\n\tfrom: " + target + ".old\n\tto: " + target), std::string::npos);
+}
+
+TEST_F(Apply, RecordsThatNameNoFileAreSkippedAndTheFoldersLeftAlone) {
+  fs::create_directories(base_ + "/Lib/Folder");
+  // The server's own folder page is what such a record would download.
+  Serve("index.html", "<html>a listing</html>");
+  const Strings names = {"", "/", "/Lib/", "/Lib/Folder"};
+  TFileInfoList records;
+  for (const std::string& name : names) records.push_back(Record(name));
+  EXPECT_EQ(Run(records), 0);
+
+  EXPECT_EQ(
+      Log(),
+      (Strings{"download save path: " + base_, "Skipped a record whose name has no file part: \"\"",
+               "Skipped a record whose name has no file part: \"/\"",
+               "Skipped a record whose name has no file part: \"/Lib/\"",
+               "Skipped a record whose target is a folder: " + base_ + "/Lib/Folder"}));
+  EXPECT_TRUE(fs::is_directory(base_ + "/Lib/Folder"));
+  for (const std::string& leftover : {base_ + ".new", base_ + ".old", base_ + "/Lib/Folder.new",
+                                      base_ + "/Lib/Folder.old", base_ + "/.new"}) {
+    EXPECT_FALSE(test::FileExists(leftover)) << leftover;
+  }
+}
+
+[[noreturn]] void RunOutOfMemory(const std::string&, const std::string&) { throw std::bad_alloc(); }
+
+TEST_F(Apply, AnExceptionBetweenTheMovesPutsThePreviousFileBack) {
+  Install("/Lib/Foo.dll", "old version");
+  Serve("Foo.dll", "new version");
+  ScopedSwapHook hook(RunOutOfMemory);
+  EXPECT_EQ(Run({Record("/Lib/Foo.dll")}), -1);
+
+  const std::string target = base_ + "/Lib/Foo.dll";
+  EXPECT_EQ(Installed("/Lib/Foo.dll"), "old version");
+  EXPECT_FALSE(Exists("/Lib/Foo.dll.old"));
+  EXPECT_EQ(Log().back(), "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target);
 }
 
 TEST_F(Apply, AQueryThatFailsStopsTheRunWithMinusOne) {

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <future>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "host/update_runs.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/installation_lock.h"
 #include "platform/process.h"
 #include "platform/temp_files.h"
 #include "platform/testing.h"
@@ -178,6 +183,10 @@ class UpdateRun : public ::testing::Test {
                             test::Utf16(files).c_str());
   }
   Strings Log() const { return log_.Messages(); }
+  // The installation's folder as the runs spell it.
+  std::string Folder() const {
+    return ReplaceAll(ReplaceAll(base_, "\\", "/"), "/", platform::kPreferredSeparator);
+  }
   bool LogHas(const std::string& message) const {
     const Strings log = Log();
     return std::find(log.begin(), log.end(), message) != log.end();
@@ -356,6 +365,57 @@ TEST_F(UpdateRun, ProcessRunEndsAStandardExceptionWithMinusTwoAndNoBox) {
             "Error when perform update: no directory in the application path terminal.exe");
   EXPECT_EQ(platform::ComCallCountsOnThisThread().initialized, before.initialized + 1);
   EXPECT_EQ(platform::ComCallCountsOnThisThread().released, before.released + 1);
+}
+
+// What an update cut off between its two moves leaves: the file only under
+// its ".old" name.
+void CutOffBetweenTheMoves(const std::string& target) { fs::rename(target, target + ".old"); }
+
+TEST_F(UpdateRun, EveryRunFirstPutsBackWhatAnInterruptedUpdateLeftAside) {
+  // The listed name joins the folder as it is listed.
+  const std::string target = Folder() + "/Lib/B.dat";
+  const std::string restored = "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target;
+  const std::function<void()> runs[] = {
+      [&] { EXPECT_EQ(Check(Files()), 1); },
+      [&] { EXPECT_EQ(XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files().c_str(), 0), -3); }};
+  std::ptrdiff_t restorations = 0;
+  for (const auto& run : runs) {
+    CutOffBetweenTheMoves(base_ + "/Lib/B.dat");
+    run();
+    EXPECT_EQ(Installed("B.dat"), "installed B.dat");
+    EXPECT_FALSE(test::FileExists(base_ + "/Lib/B.dat.old"));
+    const Strings log = Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), restored), ++restorations);
+  }
+}
+
+TEST_F(UpdateRun, ASecondUpdateWaitsForTheFirstAndLeavesItTheRepair) {
+  Serve("A.dat", "new A");
+  Serve("C.dat", "new C");
+  CutOffBetweenTheMoves(base_ + "/Lib/B.dat");
+  // Another update holds the installation.
+  platform::InstallationLock first(base_);
+  ASSERT_EQ(first.TryAcquire(), platform::LockResult::kAcquired);
+
+  // Other threads: a Windows mutex lets its own thread in again.
+  EXPECT_EQ(std::async(std::launch::async, [&] { return Check(Files()); }).get(), 1);
+  EXPECT_FALSE(test::FileExists(base_ + "/Lib/B.dat"));
+  auto second = std::async(std::launch::async, [&] {
+    return XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files().c_str(), 0);
+  });
+  const std::string waiting =
+      "Another update of this installation is under way, waiting for it: " + Folder();
+  for (int i = 0; i < 500 && !LogHas(waiting); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(LogHas(waiting));
+  EXPECT_EQ(second.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  first.Release();
+
+  EXPECT_EQ(second.get(), 2);
+  EXPECT_EQ(Installed("A.dat"), "new A");
+  EXPECT_EQ(Installed("B.dat"), "installed B.dat");
+  EXPECT_EQ(Installed("C.dat"), "new C");
 }
 
 TEST_F(UpdateRun, ProcessRunTakesMissingValuesAsEmpty) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <new>
 #include <regex>
 #include <string>
 #include <vector>
@@ -345,6 +346,26 @@ TEST_F(UpdateCheck, FailedDownloadShowsOneBoxAndTouchesNothing) {
     EXPECT_TRUE(FilesIn(temp_.path()).empty()) << address;
   }
   EXPECT_EQ(log_.Messages(), (std::vector<std::string>{DirectoryLine(), DirectoryLine()}));
+}
+
+// The box of a failed manifest download, as seen by a check whose memory ran
+// out while it was open.
+bool g_temporaryFolderEmptyAtTheBox = false;
+std::string g_temporaryFolder;
+int RunOutOfMemoryInTheBox(const std::string&, const std::string&, unsigned) {
+  g_temporaryFolderEmptyAtTheBox = FilesIn(g_temporaryFolder).empty();
+  throw std::bad_alloc();
+}
+
+TEST_F(UpdateCheck, TheManifestFileIsGoneBeforeTheFailureBoxAndWhateverEndsTheCheck) {
+  g_temporaryFolder = temp_.path();
+  platform::SetMessageBoxHandlerForTesting(&RunOutOfMemoryInTheBox);
+  TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
+  EXPECT_THROW(CheckUpdates(files, server_.url()), std::bad_alloc);
+
+  // Another check may be given the same temporary name while the box is open.
+  EXPECT_TRUE(g_temporaryFolderEmptyAtTheBox);
+  EXPECT_TRUE(FilesIn(temp_.path()).empty());
 }
 
 TEST_F(UpdateCheck, MissingTemporaryDirectoryIsCreatedSilently) {

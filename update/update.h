@@ -9,6 +9,11 @@
 
 #include "platform/http.h"
 
+class ICommonLog;
+namespace platform {
+class InstallationLock;
+}
+
 // One listed file.
 struct TFileInfo {
   std::string name;
@@ -81,6 +86,36 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url,
 // `trustedComment` receives the signature's trusted comment.
 std::string CheckMinisignSignature(const std::string& publicKey, const std::string& signatureFile,
                                    const std::string& message, std::string* trustedComment);
+
+// A record names a file only when its name has a part after the last '/';
+// any other names the folder itself.
+bool HasFilePart(const TFileInfo& file);
+
+// A listed file that an update cut off between moving it aside and moving
+// its download in is missing while its ".old" copy is there; true then.
+bool NeedsRestoring(const std::string& targetPath);
+// Moves the ".old" copy back into place and logs either "Previous file
+// restored" or why not (nothing when `log` is null); true when it is back.
+bool RestorePreviousFile(const std::string& oldPath, const std::string& targetPath,
+                         ICommonLog* log);
+// The folder an application path names, without its final separator; empty
+// when the path holds no separator. The apply's base directory, and the key
+// of the installation's lock.
+std::string InstallationFolder(const std::string& waitApp);
+// Takes the installation's lock, waiting for another holder when `wait` is
+// true (and logging one line before it waits). When the system offers no
+// lock for the folder, a line says so and the caller goes on without it.
+// True when the lock is held, or unavailable; false when busy and not
+// waited for.
+bool TakeInstallationLock(platform::InstallationLock& lock, bool wait, ICommonLog* log);
+
+// Restores every listed file under `baseDirectory` (without its final
+// separator) that needs it, logging to g_log. The caller holds the
+// installation's lock: an update under way would otherwise be undone.
+void RestoreMissingFiles(const std::string& baseDirectory, const TFileInfoList& files);
+// The system's text for a file operation's error, without the line end and
+// final full stop Windows puts after it.
+std::string FileErrorText(int code);
 
 // Downloads and swaps in every marked file; the number of files put in
 // place, or -1 when a file-system query failed.

@@ -9,6 +9,7 @@
 #include "platform/path.h"
 #include "platform/system_error.h"
 #include "update/apply_testing.h"
+#include "update/fault_points.h"
 #include "update/update.h"
 
 namespace {
@@ -32,26 +33,32 @@ bool Exists(const std::string& path) {
   throw QueryFailed{};
 }
 
-// The system's text for an error of a file operation, without the line end
-// and final full stop that Windows puts after it.
-std::string FileErrorText(int code) {
-  std::string text = platform::SystemErrorText(code);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  if (!text.empty() && text.back() == '.') text.pop_back();
-  return text.empty() ? std::string("Unknown error") : text;
-}
-
-// Puts the previous file back after its replacement could not be put in
-// place, so that the target is never left empty.
-void RestorePrevious(const std::string& oldPath, const std::string& targetPath) {
-  const int error = platform::MovePathReplacing(oldPath, targetPath);
-  if (error != 0) {
-    g_log->Write(kLogLevel, "Error restore previous file: %s\n\tfrom: %s\n\tto: %s",
-                 FileErrorText(error).c_str(), oldPath.c_str(), targetPath.c_str());
-  } else {
-    g_log->Write(kLogLevel, "Previous file restored:\n\t%s\n\tto\n\t%s", oldPath.c_str(),
-                 targetPath.c_str());
+// Moves the download into the target's place once the target was moved
+// aside (or was not there); false, with the reason logged, when it cannot.
+bool MoveDownloadIntoPlace(const std::string& newPath, const std::string& targetPath,
+                           const std::string& oldPath, bool movedAside) {
+  if (SwapHookForTesting hook = g_swapHook.load()) hook(newPath, targetPath);
+  if (!Exists(newPath)) {
+    g_log->Write(kLogLevel, "Can't find file: %s", newPath.c_str());
+    return false;
   }
+  g_log->Write(kLogLevel, "Prepare to rename file:\n\t%s\n\tto\n\t%s", newPath.c_str(),
+               targetPath.c_str());
+  // A downloaded program must stay runnable where permissions say so.
+  platform::AdoptPermissions(movedAside ? oldPath : targetPath, newPath);
+  const int error = platform::MovePathReplacing(newPath, targetPath);
+  if (error != 0) {
+    // Kept verbatim, two blanks after "=" included: vendors' tools read it.
+    const std::string message = "Error renaming " + newPath + " file to " + targetPath +
+                                ". Error code =  " + std::to_string(error) +
+                                ". File was not updated. Try to load setup file from site";
+    g_log->Write(kLogLevel, "Error rename file:\n\t%s\n\tto\n\t%s", newPath.c_str(),
+                 targetPath.c_str());
+    g_log->Write(kLogLevel, "%s", message.c_str());
+    // The download stays under the new path for the next attempt.
+    return false;
+  }
+  return true;
 }
 
 // One marked file: download it beside the installed one as ".new", move the
@@ -63,6 +70,17 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
   const std::string address = url + "/" + filePart;
   const std::string targetPath = baseDirectory + file.name;
   const std::string newPath = targetPath + ".new";
+  // A nameless record would download the server's folder page and swap it in
+  // for the installation's own folder.
+  if (!HasFilePart(file)) {
+    g_log->Write(kLogLevel, "Skipped a record whose name has no file part: \"%s\"",
+                 file.name.c_str());
+    return false;
+  }
+  if (platform::IsDirectory(targetPath)) {
+    g_log->Write(kLogLevel, "Skipped a record whose target is a folder: %s", targetPath.c_str());
+    return false;
+  }
 
   g_log->Write(kLogLevel, "Start download file:\n\tfrom: %s\n\tto: %s", address.c_str(),
                newPath.c_str());
@@ -79,6 +97,16 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
     g_log->Write(kLogLevel, "%s", message.c_str());
     return false;
   }
+  KORVAN_FAULT_POINT("downloaded");
+  // The data is on disk before its name is: a power cut after the swap must
+  // not leave an empty or zero-filled program.
+  const int flushError = platform::FlushFileToDisk(newPath);
+  if (flushError != 0) {
+    g_log->Write(kLogLevel, "Error updating %s file. Error code =  %d. Error message = %s",
+                 newPath.c_str(), flushError, FileErrorText(flushError).c_str());
+    return false;
+  }
+  KORVAN_FAULT_POINT("flushed");
 
   const std::string oldPath = targetPath + ".old";
   if (Exists(oldPath)) {
@@ -89,6 +117,7 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
     } else {
       g_log->Write(kLogLevel, "Error remove file: %s", FileErrorText(error).c_str());
     }
+    KORVAN_FAULT_POINT("leftover-removed");
   }
 
   const bool movedAside = platform::MovePathReplacing(targetPath, oldPath) == 0;
@@ -100,38 +129,20 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
                  oldPath.c_str());
   }
 
-  if (SwapHookForTesting hook = g_swapHook.load()) hook(newPath, targetPath);
-
-  bool newExists = false;
+  KORVAN_FAULT_POINT("moved-aside");
+  // Whatever stops the swap now, the previous file goes back into place.
+  bool installed = false;
   try {
-    newExists = Exists(newPath);
-  } catch (const QueryFailed&) {
-    if (movedAside) RestorePrevious(oldPath, targetPath);
+    installed = MoveDownloadIntoPlace(newPath, targetPath, oldPath, movedAside);
+  } catch (...) {
+    if (movedAside) RestorePreviousFile(oldPath, targetPath, g_log.get());
     throw;
   }
-  if (!newExists) {
-    g_log->Write(kLogLevel, "Can't find file: %s", newPath.c_str());
-    if (movedAside) RestorePrevious(oldPath, targetPath);
+  if (!installed) {
+    if (movedAside) RestorePreviousFile(oldPath, targetPath, g_log.get());
     return false;
   }
-
-  g_log->Write(kLogLevel, "Prepare to rename file:\n\t%s\n\tto\n\t%s", newPath.c_str(),
-               targetPath.c_str());
-  // A downloaded program must stay runnable where permissions say so.
-  platform::AdoptPermissions(movedAside ? oldPath : targetPath, newPath);
-  const int error = platform::MovePathReplacing(newPath, targetPath);
-  if (error != 0) {
-    // Kept verbatim, two blanks after "=" included: vendors' tools read it.
-    const std::string message = "Error renaming " + newPath + " file to " + targetPath +
-                                ". Error code =  " + std::to_string(error) +
-                                ". File was not updated. Try to load setup file from site";
-    g_log->Write(kLogLevel, "Error rename file:\n\t%s\n\tto\n\t%s", newPath.c_str(),
-                 targetPath.c_str());
-    g_log->Write(kLogLevel, "%s", message.c_str());
-    // The download stays under the new path for the next attempt.
-    if (movedAside) RestorePrevious(oldPath, targetPath);
-    return false;
-  }
+  KORVAN_FAULT_POINT("moved-in");
 
   if (Exists(oldPath)) {
     const int removeError = platform::RemovePath(oldPath);
@@ -140,6 +151,7 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
                    FileErrorText(removeError).c_str(), oldPath.c_str());
     }
   }
+  KORVAN_FAULT_POINT("done");
   return true;
 }
 
@@ -148,12 +160,11 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
 void SetSwapHookForTesting(SwapHookForTesting hook) { g_swapHook.store(hook); }
 
 std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList files) {
-  const std::string directory = platform::DirectoryOf(waitApp);
-  if (directory.empty()) {
+  // Without its separator: the listed names bring their own.
+  const std::string baseDirectory = InstallationFolder(waitApp);
+  if (baseDirectory.empty() && platform::DirectoryOf(waitApp).empty()) {
     throw std::invalid_argument("no directory in the application path " + waitApp);
   }
-  // Without its separator: the listed names bring their own.
-  const std::string baseDirectory = directory.substr(0, directory.size() - 1);
   g_log->Write(kLogLevel, "download save path: %s", baseDirectory.c_str());
 
   std::int32_t updated = 0;

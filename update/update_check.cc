@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "log/common_log.h"
 #include "platform/dialogs.h"
@@ -42,10 +43,25 @@ std::string DownloadFailureText(std::int32_t result, std::int32_t lastError,
   return text;
 }
 
-void RemoveManifest(const std::string& path) {
-  // An empty path means no file was made.
-  if (!path.empty()) platform::RemoveFile(path);
-}
+// A temporary file of the check, gone however the check ends, exceptions
+// included.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFile() { Remove(); }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  void Remove() {
+    // An empty path means no file was made.
+    if (!path_.empty()) platform::RemoveFile(path_);
+    path_.clear();
+  }
+
+ private:
+  std::string path_;
+};
 
 // The whole file, zero bytes included: a signature covers every byte.
 std::string ReadAllBytes(const std::string& path) {
@@ -59,18 +75,18 @@ std::string ReadAllBytes(const std::string& path) {
   return bytes;
 }
 
-// Reads the manifest at `manifestPath` into `manifest` when the
+// Reads the manifest's `bytes` into `manifest` when the
 // "updateinfo.txt.minisig" beside it on the server signs it with `publicKey`;
 // otherwise shows why and returns false.
 bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
-                        const std::string& directory, const std::string& manifestPath,
+                        const std::string& directory, const std::string& bytes,
                         std::string* manifest, ICommonLog* log) {
-  const std::string signaturePath = platform::CreateTemporaryFile(directory, "upd");
+  TemporaryFile signatureFile(platform::CreateTemporaryFile(directory, "upd"));
+  const std::string signaturePath = signatureFile.path();
   std::uint32_t received = 0;
   std::string responseText;
   const std::int32_t result =
       DownloadFile(&received, &responseText, url + "/" + "updateinfo.txt.minisig", signaturePath);
-  const std::string bytes = ReadAllBytes(manifestPath);
   std::string refusal;
   std::string trustedComment;
   if (result != 0) {
@@ -83,7 +99,7 @@ bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
     refusal =
         CheckMinisignSignature(publicKey, ReadAllBytes(signaturePath), bytes, &trustedComment);
   }
-  RemoveManifest(signaturePath);
+  signatureFile.Remove();
   if (!refusal.empty()) {
     if (log) log->Write(kLogLevel, "Manifest refused: %s", refusal.c_str());
     platform::ShowMessageBox("Error verifying updateinfo: " + refusal + ". Try to update later.",
@@ -105,7 +121,8 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url,
   const std::string directory = platform::TemporaryDirectory();
   PrepareTemporaryDirectory(directory, log.get());
   // When no file can be made the path stays empty and the download fails.
-  const std::string manifestPath = platform::CreateTemporaryFile(directory, "upd");
+  TemporaryFile manifestFile(platform::CreateTemporaryFile(directory, "upd"));
+  const std::string manifestPath = manifestFile.path();
   // The separator is always added, also after an address that ends in one.
   const std::string manifestUrl = url + "/" + "updateinfo.txt";
 
@@ -114,20 +131,24 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url,
   const std::int32_t result = DownloadFile(&received, &responseText, manifestUrl, manifestPath);
   if (result != 0) {
     const std::int32_t lastError = platform::LastError();
+    // Gone before the box: while the user reads, another check may be given
+    // the same temporary name.
+    manifestFile.Remove();
     platform::ShowMessageBox(DownloadFailureText(result, lastError, responseText), kBoxCaption,
                              kBoxStyle);
-    RemoveManifest(manifestPath);
     return false;
   }
 
   std::string manifest;
   if (!publicKey) {
     manifest = ReadTextFile(manifestPath);
-  } else if (!ReadSignedManifest(*publicKey, url, directory, manifestPath, &manifest, log.get())) {
-    RemoveManifest(manifestPath);
-    return false;
+    manifestFile.Remove();
+  } else {
+    const std::string bytes = ReadAllBytes(manifestPath);
+    // Gone before any box, as on a failed download.
+    manifestFile.Remove();
+    if (!ReadSignedManifest(*publicKey, url, directory, bytes, &manifest, log.get())) return false;
   }
-  RemoveManifest(manifestPath);
   TFileInfoList serverFiles;
   ParseFileInfoList(serverFiles, manifest);
 

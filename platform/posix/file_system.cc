@@ -114,10 +114,48 @@ int AdoptPermissions(const std::string& model, const std::string& path) {
   return chmod(path.c_str(), status.st_mode & 07777) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// The folder holding `path`, as open() takes it.
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A rename is on disk only once its folder is. Some file systems cannot sync
+// a folder; the move itself has happened, so that is no failure.
+void SyncFolderOf(const std::string& path) {
+  const int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return;
+  fsync(folder);
+  close(folder);
+}
+
+}  // namespace
+
 int MovePathReplacing(const std::string& from, const std::string& to) {
-  if (rename(from.c_str(), to.c_str()) == 0) return 0;
-  if (errno != EXDEV) return errno;
-  return CopyAcrossDevices(from, to);
+  if (rename(from.c_str(), to.c_str()) != 0) {
+    if (errno != EXDEV) return errno;
+    const int error = CopyAcrossDevices(from, to);
+    if (error != 0) return error;
+  }
+  SyncFolderOf(to);
+  if (FolderOf(from) != FolderOf(to)) SyncFolderOf(from);
+  return 0;
+}
+
+int FlushFileToDisk(const std::string& path) {
+  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return errno;
+  const int error = fsync(file) == 0 ? 0 : errno;
+  close(file);
+  return error;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace platform

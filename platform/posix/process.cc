@@ -16,8 +16,8 @@ namespace platform {
 
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
 
-bool StartProgramAndWait(const std::string& program, const std::string& parameters,
-                         std::int32_t* exitCode) {
+bool StartProgram(const std::string& program, const std::string& parameters,
+                  ProgramHandle* handle) {
   std::vector<std::string> arguments = SplitCommandLineArguments(parameters);
   arguments.insert(arguments.begin(), program);
   std::vector<char*> argv;
@@ -28,6 +28,12 @@ bool StartProgramAndWait(const std::string& program, const std::string& paramete
   if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
     return false;
   }
+  *handle = child;
+  return true;
+}
+
+bool WaitForProgram(ProgramHandle handle, std::int32_t* exitCode) {
+  const pid_t child = static_cast<pid_t>(handle);
   int status = 0;
   pid_t waited = 0;
   do {
@@ -43,6 +49,20 @@ bool StartProgramAndWait(const std::string& program, const std::string& paramete
     return false;
   }
   return true;
+}
+
+void KillProgram(ProgramHandle handle) { kill(static_cast<pid_t>(handle), SIGKILL); }
+
+bool StartProgramAndWait(const std::string& program, const std::string& parameters,
+                         std::int32_t* exitCode) {
+  ProgramHandle handle = 0;
+  return StartProgram(program, parameters, &handle) && WaitForProgram(handle, exitCode);
+}
+
+void KillCurrentProcess() {
+  kill(getpid(), SIGKILL);
+  // SIGKILL cannot be caught; this is never reached.
+  _exit(137);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {

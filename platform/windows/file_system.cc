@@ -65,11 +65,27 @@ int RemovePath(const std::string& path) {
 int AdoptPermissions(const std::string&, const std::string&) { return 0; }
 
 int MovePathReplacing(const std::string& from, const std::string& to) {
+  // Write-through: the call returns once the move is on disk.
   if (MoveFileExW(WidenAnsi(from).c_str(), WidenAnsi(to).c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
     return 0;
   }
   return static_cast<int>(GetLastError());
+}
+
+int FlushFileToDisk(const std::string& path) {
+  // Flushing needs write access; others may go on reading meanwhile.
+  HANDLE file = CreateFileW(WidenAnsi(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
+  const int error = FlushFileBuffers(file) ? 0 : static_cast<int>(GetLastError());
+  CloseHandle(file);
+  return error;
+}
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(WidenAnsi(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace platform

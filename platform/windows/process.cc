@@ -9,8 +9,8 @@ namespace platform {
 
 std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
 
-bool StartProgramAndWait(const std::string& program, const std::string& parameters,
-                         std::int32_t* exitCode) {
+bool StartProgram(const std::string& program, const std::string& parameters,
+                  ProgramHandle* handle) {
   SHELLEXECUTEINFOA request;
   ZeroMemory(&request, sizeof request);
   request.cbSize = sizeof request;
@@ -24,12 +24,32 @@ bool StartProgramAndWait(const std::string& program, const std::string& paramete
   // The caller reads a failure from the thread's last error.
   if (!ShellExecuteExA(&request)) return false;
   if (request.hProcess == nullptr) return false;
-  WaitForSingleObject(request.hProcess, INFINITE);
+  *handle = reinterpret_cast<ProgramHandle>(request.hProcess);
+  return true;
+}
+
+bool WaitForProgram(ProgramHandle handle, std::int32_t* exitCode) {
+  HANDLE process = reinterpret_cast<HANDLE>(handle);
+  WaitForSingleObject(process, INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(request.hProcess, &code);
-  CloseHandle(request.hProcess);
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
   *exitCode = static_cast<std::int32_t>(code);
   return true;
+}
+
+void KillProgram(ProgramHandle handle) { TerminateProcess(reinterpret_cast<HANDLE>(handle), 1); }
+
+bool StartProgramAndWait(const std::string& program, const std::string& parameters,
+                         std::int32_t* exitCode) {
+  ProgramHandle handle = 0;
+  return StartProgram(program, parameters, &handle) && WaitForProgram(handle, exitCode);
+}
+
+void KillCurrentProcess() {
+  TerminateProcess(GetCurrentProcess(), 1);
+  // TerminateProcess of the own process does not return.
+  ExitProcess(1);
 }
 
 std::vector<std::string> ProgramArguments(int, char**) {

@@ -1,0 +1,90 @@
+#include "platform/installation_lock.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace platform {
+namespace {
+
+// The folder as one name whatever its spelling: full path, backslashes, no
+// final separator, upper case (file names are compared so).
+std::string CanonicalFolder(const std::string& directory) {
+  std::vector<char> buffer(MAX_PATH);
+  DWORD length = GetFullPathNameA(directory.c_str(), static_cast<DWORD>(buffer.size()),
+                                  buffer.data(), nullptr);
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = GetFullPathNameA(directory.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(),
+                              nullptr);
+  }
+  std::string path =
+      length > 0 && length < buffer.size() ? std::string(buffer.data(), length) : directory;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  while (path.size() > 1 && path.back() == '\\') path.pop_back();
+  if (!path.empty()) CharUpperBuffA(&path[0], static_cast<DWORD>(path.size()));
+  return path;
+}
+
+// Kernel object names may not hold backslashes and are limited in length, so
+// the folder enters the name as a 64-bit FNV-1a hash.
+std::string MutexName(const std::string& directory) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const unsigned char c : CanonicalFolder(directory)) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  char name[64];
+  std::snprintf(name, sizeof name, "Local\\KorvanUpdater.Installation.%016llx",
+                static_cast<unsigned long long>(hash));
+  return name;
+}
+
+HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+}  // namespace
+
+InstallationLock::InstallationLock(std::string directory)
+    : directory_(std::move(directory)), handle_(0) {}
+
+InstallationLock::~InstallationLock() { Release(); }
+
+LockResult InstallationLock::TryAcquire() { return Take(false); }
+LockResult InstallationLock::Acquire() { return Take(true); }
+
+LockResult InstallationLock::Take(bool wait) {
+  if (held_) return LockResult::kAcquired;
+  if (handle_ == 0) {
+    // Not inheritable: a program started meanwhile must not keep it alive.
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, MutexName(directory_).c_str());
+    if (mutex == nullptr) {
+      error_ = static_cast<int>(GetLastError());
+      return LockResult::kUnavailable;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(mutex);
+  }
+  switch (WaitForSingleObject(Native(handle_), wait ? INFINITE : 0)) {
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED:  // its holder died: the system handed it on
+      held_ = true;
+      return LockResult::kAcquired;
+    case WAIT_TIMEOUT:
+      return LockResult::kBusy;
+    default:
+      error_ = static_cast<int>(GetLastError());
+      return LockResult::kUnavailable;
+  }
+}
+
+void InstallationLock::Release() {
+  if (held_) ReleaseMutex(Native(handle_));
+  if (handle_ != 0) CloseHandle(Native(handle_));
+  handle_ = 0;
+  held_ = false;
+}
+
+}  // namespace platform
