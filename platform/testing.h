@@ -2,6 +2,7 @@
 // layer. The product's own code never includes this header.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -36,6 +37,16 @@ ComCallCounts ComCallCountsOnThisThread();
 // has no ordinals.
 void* FindExportByOrdinal(LibraryHandle library, int ordinal);
 bool PlatformHasOrdinals();
+
+// Faults the tests bring about. Each gives false where the system offers no
+// way to do it, and the test then says so.
+// Lets this process write no file beyond `bytes` (0 lifts the limit): a
+// write past it fails with EFBIG, as on a full disk (RLIMIT_FSIZE, with
+// SIGXFSZ ignored).
+bool LimitFileSizeForTesting(std::uint64_t bytes);
+// Makes a folder refuse new names even to its owner, and to root (write
+// permission taken away; the immutable flag where the process runs as root).
+bool SetFolderReadOnlyForTesting(const std::string& path, bool readOnly);
 
 // How a text-mode stream stores a line feed on this platform.
 extern const char kTextModeLineEnd[];

@@ -28,3 +28,11 @@ else()
   set(killed_result -137)
 endif()
 target_compile_definitions(korvan_tests PRIVATE KORVAN_TEST_KILLED_RESULT=${killed_result})
+
+# A chunked answer cut before its last chunk: curl reports it; WinINet under
+# Wine ends it like a complete one.
+if(WIN32)
+  target_compile_definitions(korvan_tests PRIVATE KORVAN_TEST_CUT_CHUNKED_REFUSED=0)
+else()
+  target_compile_definitions(korvan_tests PRIVATE KORVAN_TEST_CUT_CHUNKED_REFUSED=1)
+endif()
