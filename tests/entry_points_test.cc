@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/installation_lock.h"
+#include "platform/module_path.h"
 #include "platform/process.h"
 #include "platform/temp_files.h"
 #include "platform/testing.h"
@@ -103,6 +104,18 @@ TEST_F(Launcher, ReturnsTheCompanionsExitCodeUnchanged) {
     EXPECT_EQ(Launch(kUrl, kWaitApp, kEscapedFiles), std::stoi(code));
     EXPECT_TRUE(test::FakeCompanionRan(Folder()));
   }
+}
+
+TEST_F(Launcher, PutsBackACompanionThatAnInterruptedUpdateLeftAside) {
+  test::InstallFakeCompanion(Folder(), "7");
+  const fs::path companion = fs::path(Folder()) / platform::kCompanionFileName;
+  fs::rename(companion, companion.string() + ".old");
+  EXPECT_EQ(Launch(kUrl, kWaitApp, kEscapedFiles), 7);
+  EXPECT_TRUE(test::FakeCompanionRan(Folder()));
+  EXPECT_FALSE(test::FileExists(companion.string() + ".old"));
+  const Strings log = Log();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[1].rfind("Previous file restored:\n\t", 0), 0u) << log[1];
 }
 
 TEST_F(Launcher, AMissingCompanionGivesMinusOne) {

@@ -4,7 +4,8 @@
 # installed or shipped; the shipped library is built without the points.
 file(GLOB fault_update_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/update/*.cc)
 add_library(korvan_update_faults STATIC ${fault_update_sources})
-target_link_libraries(korvan_update_faults PUBLIC korvan_log korvan_platform Korvan::jsoncpp)
+target_link_libraries(korvan_update_faults PUBLIC korvan_log korvan_platform Korvan::jsoncpp
+  PRIVATE korvan_crypto)
 target_compile_definitions(korvan_update_faults PUBLIC KORVAN_FAULT_POINTS)
 korvan_strict(korvan_update_faults)
 
