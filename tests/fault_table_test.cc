@@ -69,7 +69,7 @@ struct Fault {
 };
 
 TEST_F(Faults, LeaveTheirDocumentedOutcomeAndLoseNothing) {
-  const std::string cut = test::PatternBytes(4000);
+  const std::string cut = test::PatternBytes(40000);
   const Fault faults[] = {
       {"disk full during a download", "/Lib/Foo.dll",
        [this](std::int32_t* result) {
@@ -89,10 +89,10 @@ TEST_F(Faults, LeaveTheirDocumentedOutcomeAndLoseNothing) {
          return true;
        },
        0, "old", "Error updating "},
-      {"chunked answer cut before its last chunk", "/Lib/4000",
+      {"chunked answer cut before its last chunk", "/Lib/40000",
        [this](std::int32_t* result) {
          url_ = test::ControlBase() + "/cutoff-chunked";
-         *result = Run({Record("/Lib/4000")});
+         *result = Run({Record("/Lib/40000")});
          return true;
        },
        // WinINet under Wine reports such a body as complete; only a

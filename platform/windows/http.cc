@@ -59,6 +59,42 @@ std::string StatusLine(HINTERNET request) {
   return line;
 }
 
+// Redirects are followed here rather than by WinINet, which under Wine
+// follows a server that redirects in a loop for ever. As many as curl
+// follows on Linux.
+constexpr int kMaxRedirects = 20;
+
+bool IsRedirect(DWORD status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The URL opened after any redirects, or nullptr with the last error set.
+HINTERNET OpenFollowingRedirects(HINTERNET internet, const std::string& url) {
+  std::string address = url;
+  for (int redirects = 0;; ++redirects) {
+    HINTERNET request =
+        InternetOpenUrlA(internet, address.c_str(), nullptr, 0, INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+    if (request == nullptr) return nullptr;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr) ||
+        !IsRedirect(status)) {
+      return request;
+    }
+    const std::string location = QueryHeader(request, HTTP_QUERY_LOCATION);
+    InternetCloseHandle(request);
+    char combined[INTERNET_MAX_URL_LENGTH] = {};
+    DWORD length = sizeof combined;
+    if (redirects == kMaxRedirects || location.empty() ||
+        !InternetCombineUrlA(address.c_str(), location.c_str(), combined, &length, ICU_NO_ENCODE)) {
+      SetLastError(ERROR_HTTP_REDIRECT_FAILED);
+      return nullptr;
+    }
+    address.assign(combined, length);
+  }
+}
+
 // What the answer promises: its status (0 for an address that is not HTTP,
 // which has none) and its Content-Length (-1 when it announces none).
 struct Answer {
@@ -111,7 +147,7 @@ std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
   HINTERNET internet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
   if (internet == nullptr) return Failure(LastErrorOr(ERROR_INTERNET_INTERNAL_ERROR));
 
-  HINTERNET request = InternetOpenUrlA(internet, url.c_str(), nullptr, 0, 0, 0);
+  HINTERNET request = OpenFollowingRedirects(internet, url);
   if (request == nullptr) {
     const DWORD error = LastErrorOr(ERROR_INTERNET_INTERNAL_ERROR);
     char text[kResponseTextSize] = {};
