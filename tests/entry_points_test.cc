@@ -403,8 +403,8 @@ TEST_F(UpdateRun, EveryRunFirstPutsBackWhatAnInterruptedUpdateLeftAside) {
 }
 
 TEST_F(UpdateRun, ASecondUpdateWaitsForTheFirstAndLeavesItTheRepair) {
-  Serve("A.dat", "new A");
-  Serve("C.dat", "new C");
+  served_.Put("A.dat", "new A");
+  served_.Put("C.dat", "new C");
   CutOffBetweenTheMoves(base_ + "/Lib/B.dat");
   // Another update holds the installation.
   platform::InstallationLock first(base_);
