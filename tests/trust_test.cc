@@ -16,6 +16,7 @@
 #include "platform/testing.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
+#include "tests/support/update_support.h"
 #include "update/update.h"
 
 namespace fs = std::filesystem;
@@ -26,14 +27,6 @@ using Strings = std::vector<std::string>;
 
 const char kInstalled[] = "installed 1.0.0";
 const char kTarget[] = "/MQL4/Libraries/Foo.dll";
-
-std::vector<std::string> g_boxes;  // caption, a line feed, text
-
-int RecordBox(const std::string& text, const std::string& caption, unsigned style) {
-  EXPECT_EQ(style, caption == "Updater Information" ? 0x40u : 0x30u) << caption;
-  g_boxes.push_back(caption + "\n" + text);
-  return platform::kAnswerOk;
-}
 
 // The vendor's key as a caller passes it: the second line of its .pub file.
 std::string VendorKey() {
@@ -54,8 +47,6 @@ bool Contains(const Strings& lines, const std::string& part) {
 class Installation {
  public:
   Installation() : savedWaitAppPath_(WaitAppPath) {
-    g_boxes.clear();
-    platform::SetMessageBoxHandlerForTesting(&RecordBox);
     fs::create_directories(scratch_.File("temp"));
     platform::SetTemporaryDirectoryForTesting(scratch_.File("temp") +
                                               platform::kPreferredSeparator);
@@ -65,12 +56,21 @@ class Installation {
     waitApp_ = base_ + platform::kPreferredSeparator + "terminal.exe";
   }
   ~Installation() {
-    platform::SetMessageBoxHandlerForTesting(nullptr);
     platform::SetTemporaryDirectoryForTesting("");
     WaitAppPath = savedWaitAppPath_;
   }
   Installation(const Installation&) = delete;
   Installation& operator=(const Installation&) = delete;
+
+  // The boxes shown so far, each as its caption, a line feed and its text.
+  Strings Boxes() {
+    Strings shown;
+    for (const auto& box : recorder_.boxes()) {
+      EXPECT_EQ(box.style, box.caption == "Updater Information" ? 0x40u : 0x30u) << box.caption;
+      shown.push_back(box.caption + "\n" + box.text);
+    }
+    return shown;
+  }
 
   // The local list: Foo.dll at `version`, with the vendor's key or without.
   static std::string Files(bool withKey, int version = 1) {
@@ -104,6 +104,7 @@ class Installation {
   Strings Log() const { return log_.Messages(); }
 
  private:
+  test::ScopedBoxRecorder recorder_;
   test::ScopedTestLog log_;
   test::ScratchDirectory scratch_;
   std::string savedWaitAppPath_, base_, waitApp_;
@@ -139,15 +140,15 @@ TEST(Trust, ReleasesSignedByTheVendorInstallAndNothingOlderRollsBack) {
     const std::size_t requestsBefore = NginxAccessLog().size();
 
     EXPECT_EQ(installation.Check(Release(c.release), files), c.installs ? 1 : 0);
-    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_TRUE(installation.Boxes().empty());
     EXPECT_EQ(installation.Update(Release(c.release), files), c.installs ? 1 : 0);
 
     if (c.installs) {
       EXPECT_TRUE(installation.Installed() == served);
-      EXPECT_EQ(g_boxes.size(), 1u);
+      EXPECT_EQ(installation.Boxes().size(), 1u);
     } else {
       EXPECT_TRUE(installation.Untouched());
-      EXPECT_TRUE(g_boxes.empty());
+      EXPECT_TRUE(installation.Boxes().empty());
     }
     const Strings log = installation.Log();
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
@@ -205,8 +206,9 @@ TEST(Trust, TamperingsLeaveTheInstallationUntouched) {
     EXPECT_TRUE(installation.Untouched());
     const Strings log = installation.Log();
     if (checkPasses) {
-      ASSERT_EQ(g_boxes.size(), 1u);
-      EXPECT_EQ(g_boxes[0].rfind("Updater Warning\n", 0), 0u) << g_boxes[0];
+      ASSERT_EQ(installation.Boxes().size(), 1u);
+      const std::string shown = installation.Boxes()[0];
+      EXPECT_EQ(shown.rfind("Updater Warning\n", 0), 0u) << shown;
       const std::string failure =
           c.downloadError == 0
               ? std::string("Foo.dll.new file. Error code =  ")
@@ -217,8 +219,9 @@ TEST(Trust, TamperingsLeaveTheInstallationUntouched) {
       // The same refusal in both processes.
       const std::string box =
           std::string("Updater Files\nError verifying updateinfo: ") + c.refusal;
-      ASSERT_EQ(g_boxes.size(), 2u);
-      for (const std::string& shown : g_boxes) EXPECT_EQ(shown.rfind(box, 0), 0u) << shown;
+      ASSERT_EQ(installation.Boxes().size(), 2u);
+      for (const std::string& shown : installation.Boxes())
+        EXPECT_EQ(shown.rfind(box, 0), 0u) << shown;
       EXPECT_EQ(std::count_if(log.begin(), log.end(),
                               [&](const std::string& line) {
                                 return line.rfind(std::string("Manifest refused: ") + c.refusal,
