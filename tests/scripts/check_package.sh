@@ -43,27 +43,8 @@ cp "$root/build/win32/bin/version_both.dll" "$release/Acme.Tools.dll"
 
 # The packaged site on a loopback port, serving a scratch root.
 srv=$work/srv
-mkdir -p "$srv" "$work/nginx"
-sed -e "s|listen 80;|listen 127.0.0.1:$port;|" -e '/listen \[::\]:80;/d' \
-    -e "s|root /srv/korvan-updates;|root $srv;|" \
-    -e "s|access_log [^;]*;|access_log $work/nginx/access.log;|" \
-    "$package/server/nginx/korvan-updates.conf" >"$work/nginx/site.conf"
-cat >"$work/nginx/nginx.conf" <<CONF
-$( [ "$(id -u)" = 0 ] && echo "user root root;" )
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events { worker_connections 64; }
-http {
-    include /etc/nginx/mime.types;
-    client_body_temp_path $work/nginx/body;
-    proxy_temp_path $work/nginx/proxy;
-    fastcgi_temp_path $work/nginx/fastcgi;
-    uwsgi_temp_path $work/nginx/uwsgi;
-    scgi_temp_path $work/nginx/scgi;
-    include $work/nginx/site.conf;
-}
-CONF
+. "$(dirname "$0")/shipped_site.sh"
+write_shipped_site "$package/server/nginx/korvan-updates.conf" "$port" "$srv" "$work"
 
 # Without Wine, a Windows DLL needs --version, and the refusal says why.
 if env PATH=/nonexistent "$package/publisher/korvan-publish" "$release" --version Acme.ex4=1.1.0 \

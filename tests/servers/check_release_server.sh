@@ -19,28 +19,8 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 root="$work/srv"
-mkdir -p "$root" "$work/nginx"
-# The shipped site as it stands, but on a loopback port and a scratch root.
-sed -e "s|listen 80;|listen 127.0.0.1:$port;|" -e '/listen \[::\]:80;/d' \
-    -e "s|root /srv/korvan-updates;|root $root;|" \
-    -e "s|access_log [^;]*;|access_log $work/nginx/access.log;|" \
-    "$source_dir/server/nginx/korvan-updates.conf" >"$work/nginx/site.conf"
-cat >"$work/nginx/nginx.conf" <<EOF
-$( [ "$(id -u)" = 0 ] && echo "user root root;" )
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events { worker_connections 64; }
-http {
-    include /etc/nginx/mime.types;
-    client_body_temp_path $work/nginx/body;
-    proxy_temp_path $work/nginx/proxy;
-    fastcgi_temp_path $work/nginx/fastcgi;
-    uwsgi_temp_path $work/nginx/uwsgi;
-    scgi_temp_path $work/nginx/scgi;
-    include $work/nginx/site.conf;
-}
-EOF
+. "$source_dir/tests/scripts/shipped_site.sh"
+write_shipped_site "$source_dir/server/nginx/korvan-updates.conf" "$port" "$root" "$work"
 
 publish="$source_dir/server/publish-release.sh"
 make_release() {  # folder content
