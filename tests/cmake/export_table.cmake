@@ -25,6 +25,10 @@ if(WIN32)
   endif()
   add_test(NAME mql_imports
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/scripts/check_mql_imports.sh ${mql_include}
-            $<TARGET_FILE:korvan_updater> ${objdump})
-  set_tests_properties(mql_imports PROPERTIES CROSSCOMPILING_EMULATOR "")
+            $<TARGET_FILE:korvan_updater> ${objdump} ${CMAKE_SOURCE_DIR}/host/host.h)
+  # The check itself: each slip of a declaration is refused.
+  add_test(NAME mql_import_faults
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/scripts/check_mql_import_faults.sh ${mql_include}
+            $<TARGET_FILE:korvan_updater> ${objdump} ${CMAKE_SOURCE_DIR}/host/host.h)
+  set_tests_properties(mql_imports mql_import_faults PROPERTIES CROSSCOMPILING_EMULATOR "")
 endif()
