@@ -6,14 +6,30 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+source scripts/stages.sh
+stage_begin demo
 export WINEDEBUG=-all
 
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(linux win32 win64)
+# Only what the demo runs: the library, its companion and the stand-in
+# terminal of each build shown, and the native publisher. The test suites
+# are scripts/test.sh's.
+shown_targets=(korvan_updater korvan_companion korvan_demo_terminal)
+build() {  # preset target...
+  local preset=$1
+  shift
+  stage "$preset: configure" cmake --preset "$preset"
+  stage "$preset: build ${*}" cmake --build --preset "$preset" -j"$(nproc)" --target "$@"
+}
 # The publisher runs natively whichever builds are shown.
-for preset in linux "${presets[@]}"; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
+if [[ " ${presets[*]} " == *" linux "* ]]; then
+  build linux korvan_publish "${shown_targets[@]}"
+else
+  build linux korvan_publish
+fi
+for preset in "${presets[@]}"; do
+  [ "$preset" = linux ] || build "$preset" "${shown_targets[@]}"
 done
 
 demo=$root/build/demo
@@ -29,12 +45,13 @@ echo "Settings 1.0.0" >"$demo/release/Settings.set"
 "$root/build/linux/bin/korvan-publish" "$demo/release" --version MyExpert.ex4=1.2.0 \
   --version MyIndicator.ex4=2.0.0 --version Settings.set=1.0.0 \
   --description "MyExpert.ex4=The demo expert"
+stage_line "release published in $demo/release"
 
 # The tests' own servers: nginx serves the release.
 servers=(python3 tests/servers/test_servers.py)
 trap '"${servers[@]}" stop --state "$demo/servers" >/dev/null' EXIT
-"${servers[@]}" start --state "$demo/servers" --www "$demo/release" \
-  --nginx-port "$port" --control-port $((port + 1)) >/dev/null
+stage "start nginx on port $port" "${servers[@]}" start --state "$demo/servers" \
+  --www "$demo/release" --nginx-port "$port" --control-port $((port + 1))
 
 files='[{"name":"/MQL4/Experts/MyExpert.ex4","version":1,"release":1,"build":0},{"name":"/MQL4/Indicators/MyIndicator.ex4","version":1,"release":0,"build":5},{"name":"/MQL4/Presets/Settings.set","version":1,"release":0,"build":0}]'
 files="{\"Files\":$files}"
@@ -55,7 +72,7 @@ run() {  # preset
     cp "$bin/libKorvan.Tools.Updater.so" "$bin/KorvanUpdater" "$libs/"
     runner=("$bin/KorvanDemoTerminal")
   fi
-  echo "== $preset: terminal in $terminal"
+  stage_line "$preset: a whole update, terminal in $terminal"
   "${runner[@]}" "$libs" "http://127.0.0.1:$port" "$app" "$files" </dev/null
   echo "-- installed files now:"
   for f in Experts/MyExpert.ex4 Indicators/MyIndicator.ex4 Presets/Settings.set; do
@@ -68,4 +85,4 @@ run() {  # preset
 }
 
 for preset in "${presets[@]}"; do run "$preset"; done
-echo "demo: every installation holds the new release"
+stage_line "every installation holds the new release"

@@ -4,6 +4,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/scripts/stages.sh"
+stage_begin setup
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
@@ -41,41 +43,44 @@ if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-s
 fi
 
 if [ ${#missing[@]} -gt 0 ] || [ "${need_update:-0}" = 1 ]; then
-  $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+  stage "package lists" $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
 fi
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  stage_line "installing ${#missing[@]} packages: ${missing[*]}"
+  stage "packages" $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 \
+    install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # jsoncpp source for the Windows builds: fetched, never committed.
 third="$here/third_party"
-if [ ! -f "$third/jsoncpp/include/json/json.h" ]; then
+fetch_jsoncpp() {
   rm -rf "$third/src" && mkdir -p "$third/src"
   (cd "$third/src" && apt-get source -qq --download-only libjsoncpp >/dev/null 2>&1)
   (cd "$third/src" && dpkg-source -x --skip-patches ./libjsoncpp_*.dsc jsoncpp >/dev/null 2>&1)
   rm -rf "$third/jsoncpp"
   mv "$third/src/jsoncpp" "$third/jsoncpp"
   rm -rf "$third/src"
-fi
+}
+if [ ! -f "$third/jsoncpp/include/json/json.h" ]; then stage "jsoncpp source" fetch_jsoncpp; fi
 
 # Google Benchmark source for the Windows builds of the benchmarks, likewise.
-if [ ! -f "$third/benchmark/include/benchmark/benchmark.h" ]; then
+fetch_benchmark() {
+  local src
   src=$(mktemp -d "$third/src.XXXXXX")
   (cd "$src" && apt-get source -qq --download-only benchmark >/dev/null 2>&1)
   (cd "$src" && dpkg-source -x --skip-patches ./benchmark_*.dsc benchmark >/dev/null 2>&1)
   rm -rf "$third/benchmark"
   mv "$src/benchmark" "$third/benchmark"
   rm -rf "$src"
-fi
+}
+if [ ! -f "$third/benchmark/include/benchmark/benchmark.h" ]; then stage "benchmark source" fetch_benchmark; fi
 
 # libsodium for the Windows builds: Debian's source, cross-built once per
 # architecture as a static library. The folder may be shared by several
 # checkouts, so each build lands under its final name in one move.
 sodium="$third/libsodium"
-for host in i686-w64-mingw32 x86_64-w64-mingw32; do
-  [ -f "$sodium/$host/lib/libsodium.a" ] && continue
-  echo "setup: cross-building libsodium for $host"
+build_sodium() {  # host
+  local host=$1 work part
   work=$(mktemp -d)
   (cd "$work" && apt-get source -qq --download-only libsodium >/dev/null 2>&1)
   (cd "$work" && dpkg-source -x ./libsodium_*.dsc src >/dev/null 2>&1)
@@ -93,6 +98,9 @@ for host in i686-w64-mingw32 x86_64-w64-mingw32; do
   rm -rf "$sodium/$host"
   mv "$part" "$sodium/$host"
   rm -rf "$work"
+}
+for host in i686-w64-mingw32 x86_64-w64-mingw32; do
+  if [ ! -f "$sodium/$host/lib/libsodium.a" ]; then stage "libsodium for $host" build_sodium "$host"; fi
 done
 
 # Wine takes the ANSI code page from the locale: the tests run in a
@@ -104,13 +112,13 @@ for name in ja_JP ru_RU; do
   grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
   new_locales=1
 done
-[ $new_locales -eq 0 ] || $sudo locale-gen >/dev/null
+if [ $new_locales -ne 0 ]; then stage "locales" $sudo locale-gen; fi
 
 # The Wine prefix is made once; its first start takes a while.
 export WINEDEBUG=-all
-if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
-  echo "setup: creating the Wine prefix"
-  wineboot -i >/dev/null 2>&1 || true
+make_wine_prefix() {
+  wineboot -i || true
   wineserver -w || true
-fi
-echo "setup: ready"
+}
+if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then stage "Wine prefix" make_wine_prefix; fi
+stage_line "ready"

@@ -9,6 +9,10 @@ cd "$(dirname "$0")/.."
 default_presets=(linux linux-asan linux-tsan win32 win64)
 
 bash scripts/setup.sh || exit 1
+# A failing stage's output stays in build/logs.
+stage_logs=$PWD/build/logs
+source scripts/stages.sh
+stage_begin test
 export WINEDEBUG=-all
 # Message boxes must never wait for a person during tests.
 unset DISPLAY WAYLAND_DISPLAY
@@ -23,22 +27,28 @@ junit_count() {  # attribute report
   echo "${value:-0}"
 }
 
+configure_and_build() {  # preset
+  cmake --preset "$1" && cmake --build --preset "$1" -j"$(nproc)"
+}
+
+# One line per configuration with its counts; a failure shows the end of its
+# output.
 passed=0 failed=0 broken=()
 for preset in "${presets[@]}"; do
-  echo "== $preset"
-  if ! cmake --preset "$preset" >"build-$preset.log" 2>&1 ||
-     ! cmake --build --preset "$preset" -j"$(nproc)" >>"build-$preset.log" 2>&1; then
-    tail -n 40 "build-$preset.log"
+  if ! stage_run "$preset: build" configure_and_build "$preset"; then
     broken+=("$preset")
     continue
   fi
-  rm -f "build-$preset.log"
+  build_seconds=$stage_seconds
   # ctest's exit status says whether the configuration passed; its JUnit
   # report counts the tests.
   report=build/$preset/ctest-report.xml
   rm -f "$report"
-  ctest --preset "$preset" -j"$(nproc)" --output-junit "$PWD/$report" || broken+=("$preset")
+  stage_run "$preset: tests" ctest --preset "$preset" -j"$(nproc)" --output-junit "$PWD/$report" ||
+    broken+=("$preset")
   total=$(junit_count tests "$report") failures=$(junit_count failures "$report")
+  stage_line "$preset: $((total - failures)) passed, $failures failed" \
+    "(build $build_seconds s, tests $stage_seconds s)"
   passed=$((passed + total - failures))
   failed=$((failed + failures))
 done
@@ -47,8 +57,12 @@ done
 # checked by a whole update from its unpacked files.
 if [ ${#broken[@]} -eq 0 ] && [[ " ${presets[*]} " == *" linux "* ]] &&
    [[ " ${presets[*]} " == *" win32 "* ]] && [[ " ${presets[*]} " == *" win64 "* ]]; then
-  echo "== package"
-  if bash scripts/package.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); broken+=(package); fi
+  if stage "package" bash scripts/package.sh; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    broken+=(package)
+  fi
 fi
 
 [ ${#broken[@]} -eq 0 ] || echo "failing configurations: ${broken[*]}"
