@@ -3,8 +3,9 @@
 //|                                                                  |
 //| Copy Korvan.Tools.Updater.dll and KorvanUpdater.exe (the 64-bit  |
 //| builds) into <data folder>\MQL5\Libraries and allow DLL imports. |
-//| Call KorvanUpdate from an expert's or a script's timer, a few    |
-//| seconds after the first load (see Experts\KorvanUpdateCheck).    |
+//| Call KorvanUpdate from an expert's one-shot timer, a few seconds |
+//| after its first load (see Experts\KorvanUpdateCheck), or from a  |
+//| script.                                                          |
 //|                                                                  |
 //| Reserved: KorvanUpdate uses critical section 4 and flag 9 of the |
 //| library's shared primitives (KORVAN_RESERVED_SECTION and         |
