@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the first-run scripts so that they talk: each stage ends with
 # one line saying how long it took, and a stage still running after 30 s says
 # so every 30 s, so that nobody takes a long build for a hang.
@@ -23,7 +24,7 @@ stage_line() { echo "$(stage_clock) $stage_prefix: $*"; }
 # script's output ends with the script.
 stage_ticker() {  # name start
   while :; do
-    sleep 30 </dev/null >/dev/null 2>&1
+    sleep 30 >/dev/null 2>&1
     stage_line "$1 ... $(($(date +%s) - $2)) s so far"
   done
 }
