@@ -6,6 +6,8 @@
 #   stage NAME COMMAND...   runs COMMAND, its output into a log shown on failure
 #   stage_run NAME COMMAND... the same without the closing line
 #   stage_line TEXT         a line of the script's own, with the time so far
+# A stage that is a shell function relies on `set -e` only when the stage is
+# called plainly: in a condition (if, ||, &&) bash turns it off inside.
 
 stage_prefix=${stage_prefix:-}
 stage_started=$(date +%s)
@@ -39,9 +41,8 @@ stage_run() {  # name command...
   log="$stage_logs/$(printf %s "$name" | tr -c 'A-Za-z0-9_.-' '_').log"
   stage_ticker "$name" "$start" &
   ticker=$!
-  # In a job of its own, so that `set -e` holds inside a stage function (it
-  # would not in a condition). Without job control the job keeps the
-  # terminal, where sudo may ask for a password.
+  # In a job of its own, so that the ticker runs beside it. Without job
+  # control the job keeps the terminal, where sudo may ask for a password.
   status=0
   "$@" >"$log" 2>&1 &
   wait $! || status=$?
@@ -58,6 +59,10 @@ stage_run() {  # name command...
 }
 
 stage() {  # name command...
-  stage_run "$@" || return
+  # Not "stage_run || return": in a condition `set -e` is off for the whole
+  # call, the stage's own commands included.
+  stage_run "$@"
+  local status=$?
+  [ $status -eq 0 ] || return $status
   stage_line "$1 ($stage_seconds s)"
 }
