@@ -16,6 +16,11 @@ std::int32_t CheckForUpdates(const char16_t* wideUrl, const char16_t* wideWaitAp
   g_log->Write(kLogLevel,
                "Start check update:\n\turl = %s\n\twaitApp = %s\n\tfiles = [\n\t\t%s\n\t]",
                url.c_str(), waitApp.c_str(), files.c_str());
+  const UpdateRunTurn turn;
+  if (!turn.taken()) {
+    g_log->Write(kLogLevel, "Result check = %d", 0);
+    return 0;
+  }
   // A folder the narrow text cannot name would be probed as empty and every
   // file offered as out of date.
   const std::string unreachable = UnreachableFolderNotice(wideWaitApp);
@@ -54,14 +59,13 @@ std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitAp
   std::optional<std::string> publicKey;
   {
     const platform::ScopedCom com;
-    WaitAppPath = waitApp;
     const std::string plainFiles = UnescapeQuotes(files);
     ParseFileInfoList(list, plainFiles);
     publicKey = ReadPublicKey(plainFiles);
   }
   // The check itself runs without COM.
   RestoreMissingFilesUnlessBusy(waitApp, list);
-  if (!CheckUpdates(list, url, publicKey)) return 0;
+  if (!CheckUpdates(list, url, waitApp, publicKey)) return 0;
   out = list;
   return 1;
 }

@@ -35,6 +35,8 @@ std::int32_t LaunchUpdater(const char16_t* wideUrl, const char16_t* wideWaitApp,
   const std::string files = WideToAnsi(wideFiles);
   g_log->Write(kLogLevel, "Prepare to start apply updates. Params:\n\t%s\n\t%s\n\t[\n\t\t%s\n\t]",
                url.c_str(), waitApp.c_str(), files.c_str());
+  const UpdateRunTurn turn;
+  if (!turn.taken()) return kUpdateBusyResult;
   const std::string unreachable = UnreachableFolderNotice(wideWaitApp);
   if (!unreachable.empty()) {
     g_log->Write(kLogLevel, "%s", unreachable.c_str());

@@ -22,7 +22,7 @@ void OnLibraryLoad() {
 }
 
 void OnLibraryUnload(bool processEnding) {
-  // WaitAppPath and g_log go with the library's other statics afterwards.
+  // g_log goes with the library's other statics afterwards.
   DeleteSharedPrimitives();
   if (processEnding) {
     // A thread stopped inside Write may hold the log's lock for good, and the

@@ -27,7 +27,7 @@ std::int32_t CheckAndApply(const std::string& url, const std::string& waitApp,
     TakeInstallationLock(lock, /*wait=*/true, g_log.get());
     RestoreMissingFiles(folder, list);
   }
-  if (!CheckUpdates(list, url, ReadPublicKey(files))) return 0;
+  if (!CheckUpdates(list, url, waitApp, ReadPublicKey(files))) return 0;
 
   const std::int32_t updated = ApplyUpdates(url, applicationPath, list);
   // The user's reading of the box holds up no other update.
@@ -55,10 +55,11 @@ KORVAN_API std::int32_t KORVAN_CALL XUpdaterProcess(const char* url, const char*
                                                     std::uint32_t /*hostProcessId*/) {
   // Nothing waits for the terminal, so its process id goes unused.
   return LoggingErrors(-2, [&] {
-    // A missing value counts as empty, as a missing host argument does.
-    const std::string application = waitApp != nullptr ? waitApp : "";
-    WaitAppPath = application;
+    const UpdateRunTurn turn;
+    if (!turn.taken()) return kUpdateBusyResult;
     const platform::ScopedCom com;
-    return CheckAndApply(url != nullptr ? url : "", application, files != nullptr ? files : "");
+    // A missing value counts as empty, as a missing host argument does.
+    return CheckAndApply(url != nullptr ? url : "", waitApp != nullptr ? waitApp : "",
+                         files != nullptr ? files : "");
   });
 }

@@ -9,6 +9,31 @@
 #include "log/common_log.h"
 #include "update/update.h"
 
+// What XLaunchUpdater and XUpdaterProcess give, and the companion exits
+// with, when another update did not end within the wait bound: nothing was
+// changed.
+constexpr std::int32_t kUpdateBusyResult = -5;
+
+// The turn of one update run (a check, a launch or a process run) in this
+// process: a second run waits for the first, up to the wait bound, and then
+// runs with its own arguments. The terminal runs several vendors' programs,
+// which know nothing of each other; their boxes and updates come one after
+// another. taken() is false when the wait ran out (a line in the log says
+// so): the run then gives up without changing anything.
+class UpdateRunTurn {
+ public:
+  UpdateRunTurn();
+  ~UpdateRunTurn();
+  UpdateRunTurn(const UpdateRunTurn&) = delete;
+  UpdateRunTurn& operator=(const UpdateRunTurn&) = delete;
+
+  bool taken() const { return taken_; }
+
+ private:
+  bool taken_ = false;
+  bool owns_ = false;
+};
+
 // The check run of XCheckForUpdates: 1 with `out` filled when at least one
 // listed file has a newer version on the server, otherwise 0.
 std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitApp,

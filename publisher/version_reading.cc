@@ -42,18 +42,19 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 }  // namespace
 
 bool ProbeLibraryVersion(const std::string& path, VersionTriple* triple) {
-  // The probe joins the folder of WaitAppPath, without its separator, and the
-  // record's name, which starts with one.
+  // The probe joins the folder of the application path, without its
+  // separator, and the record's name, which starts with one.
   const std::string folder = platform::DirectoryOf(path);
   TFileInfo record;
+  std::string applicationPath;
   if (folder.empty()) {
-    WaitAppPath = std::string("./") + kManifestName;
+    applicationPath = std::string("./") + kManifestName;
     record.name = "/" + path;
   } else {
-    WaitAppPath = folder + kManifestName;
+    applicationPath = folder + kManifestName;
     record.name = path.substr(folder.size() - 1);
   }
-  if (!GetLocalFileVersion(record)) return false;
+  if (!GetLocalFileVersion(record, applicationPath)) return false;
   triple->version = record.version;
   triple->release = record.release;
   triple->build = record.build;

@@ -46,7 +46,7 @@ bool Contains(const Strings& lines, const std::string& part) {
 // whole update against one release.
 class Installation {
  public:
-  Installation() : savedWaitAppPath_(WaitAppPath) {
+  Installation() {
     fs::create_directories(scratch_.File("temp"));
     platform::SetTemporaryDirectoryForTesting(scratch_.File("temp") +
                                               platform::kPreferredSeparator);
@@ -55,10 +55,7 @@ class Installation {
     test::WriteFile(base_ + kTarget, kInstalled);
     waitApp_ = base_ + platform::kPreferredSeparator + "terminal.exe";
   }
-  ~Installation() {
-    platform::SetTemporaryDirectoryForTesting("");
-    WaitAppPath = savedWaitAppPath_;
-  }
+  ~Installation() { platform::SetTemporaryDirectoryForTesting(""); }
   Installation(const Installation&) = delete;
   Installation& operator=(const Installation&) = delete;
 
@@ -107,7 +104,7 @@ class Installation {
   test::ScopedBoxRecorder recorder_;
   test::ScopedTestLog log_;
   test::ScratchDirectory scratch_;
-  std::string savedWaitAppPath_, base_, waitApp_;
+  std::string base_, waitApp_;
 };
 
 std::string Release(const std::string& name) { return test::NginxBase() + "/signed/" + name; }

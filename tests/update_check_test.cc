@@ -51,15 +51,11 @@ std::vector<std::string> FilesIn(const std::string& directory) {
 class UpdateCheck : public ::testing::Test {
  protected:
   UpdateCheck()
-      : savedWaitAppPath_(WaitAppPath),
-        temporaryDirectory_((fs::path(temp_.path()) / "").string()) {
+      : temporaryDirectory_((fs::path(temp_.path()) / "").string()),
+        waitApp_((fs::path(app_.path()) / "terminal.exe").string()) {
     platform::SetTemporaryDirectoryForTesting(temporaryDirectory_);
-    WaitAppPath = (fs::path(app_.path()) / "terminal.exe").string();
   }
-  ~UpdateCheck() override {
-    platform::SetTemporaryDirectoryForTesting("");
-    WaitAppPath = savedWaitAppPath_;
-  }
+  ~UpdateCheck() override { platform::SetTemporaryDirectoryForTesting(""); }
 
   // Puts the test library `fixture` at `name` below the local folder.
   void InstallLibrary(const std::string& fixture, const std::string& name) const {
@@ -77,19 +73,15 @@ class UpdateCheck : public ::testing::Test {
   test::ScratchDirectory app_;
   test::ServedFolder server_;
   test::ScopedBoxRecorder boxes_;
-
- private:
-  std::string savedWaitAppPath_;
-
- protected:
   const std::string temporaryDirectory_;
+  const std::string waitApp_;
 };
 
 TEST_F(UpdateCheck, NormalCallWritesFourLinesAndLeavesNoFileBehind) {
   server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 1, 2, 4)}));
   TFileInfoList files = {Local("/MQL4/Libraries/a.dll", 1, 2, 3)};
 
-  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+  EXPECT_TRUE(CheckUpdates(files, server_.url(), waitApp_));
 
   EXPECT_TRUE(files[0].needsUpdate);
   EXPECT_EQ(log_.Messages(),
@@ -107,7 +99,7 @@ TEST_F(UpdateCheck, SlashIsInsertedEvenAfterOneThatEndsTheAddress) {
   const std::size_t loggedBefore = NginxAccessLog().size();
 
   // The server takes "//" for "/": the same manifest answers.
-  EXPECT_TRUE(CheckUpdates(files, server_.url() + "/"));
+  EXPECT_TRUE(CheckUpdates(files, server_.url() + "/", waitApp_));
 
   EXPECT_TRUE(files[0].needsUpdate);
   const std::string requests = NginxAccessLog().substr(loggedBefore);
@@ -122,7 +114,7 @@ TEST_F(UpdateCheck, ProbedVersionIsTheOneCompared) {
   server_.Put("updateinfo.txt", Manifest({ManifestEntry("tools.dll", 4, 5, 2)}));
   TFileInfoList files = {Local("/MQL4/Libraries/tools.dll", 9, 9, 9)};
 
-  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+  EXPECT_TRUE(CheckUpdates(files, server_.url(), waitApp_));
 
   EXPECT_TRUE(files[0].needsUpdate);
   EXPECT_EQ(VersionText(files[0]), "v4.5.1");
@@ -141,7 +133,7 @@ TEST_F(UpdateCheck, BaseNameIsThePartAfterTheLastSlashWithCaseCounting) {
                          Local("/MQL4\\Libraries\\b.dll", 1, 0, 0),
                          Local("MQL4\\Libraries\\c.dll", 1, 0, 0), Local("/d.dll", 1, 0, 0)};
 
-  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+  EXPECT_TRUE(CheckUpdates(files, server_.url(), waitApp_));
 
   EXPECT_TRUE(files[0].needsUpdate);   // "a.dll" matched, "A.dll" did not
   EXPECT_FALSE(files[1].needsUpdate);  // its base name is "MQL4\Libraries\b.dll"
@@ -186,7 +178,7 @@ TEST_F(UpdateCheck, OnlyAStrictlyGreaterTripleMarks) {
   }
   server_.Put("updateinfo.txt", Manifest(entries));
 
-  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+  EXPECT_TRUE(CheckUpdates(files, server_.url(), waitApp_));
 
   for (std::size_t i = 0; i < cases.size(); ++i) {
     EXPECT_EQ(files[i].needsUpdate, cases[i].marked)
@@ -205,7 +197,7 @@ TEST_F(UpdateCheck, EveryEntryOfANameIsLoggedAndAnyNewerOneMarks) {
                                           withDigest(ManifestEntry("b.dll", 1, 0, 0), "b1")}));
   TFileInfoList files = {Local("/a.dll", 2, 0, 0), Local("/b.dll", 2, 0, 0)};
 
-  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+  EXPECT_TRUE(CheckUpdates(files, server_.url(), waitApp_));
 
   EXPECT_TRUE(files[0].needsUpdate);  // by the second entry
   EXPECT_TRUE(files[1].needsUpdate);  // by the first, kept through the second
@@ -232,7 +224,7 @@ TEST_F(UpdateCheck, FilesThatCannotTellKeepTheListedVersion) {
   TFileInfoList files = {Local("/missing.dll", 0, 0, 0), Local("/none.dll", 1, 0, 0),
                          Local("/script.ex4", 0, 0, 0), Local("/other.dll", 0, 0, 0)};
 
-  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+  EXPECT_TRUE(CheckUpdates(files, server_.url(), waitApp_));
 
   EXPECT_TRUE(files[0].needsUpdate);
   EXPECT_FALSE(files[1].needsUpdate);
@@ -250,7 +242,7 @@ TEST_F(UpdateCheck, EveryRecordIsSetByASuccessfulCall) {
   files[0].needsUpdate = true;
   files[1].needsUpdate = true;
 
-  EXPECT_FALSE(CheckUpdates(files, server_.url()));
+  EXPECT_FALSE(CheckUpdates(files, server_.url(), waitApp_));
 
   EXPECT_FALSE(files[0].needsUpdate);
   EXPECT_FALSE(files[1].needsUpdate);
@@ -260,7 +252,7 @@ TEST_F(UpdateCheck, EmptyLocalListStillFetchesTheManifest) {
   server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 1, 0, 0)}));
   TFileInfoList files;
 
-  EXPECT_FALSE(CheckUpdates(files, server_.url()));
+  EXPECT_FALSE(CheckUpdates(files, server_.url(), waitApp_));
 
   EXPECT_TRUE(files.empty());
   EXPECT_EQ(log_.Messages(),
@@ -277,7 +269,7 @@ TEST_F(UpdateCheck, ManifestThatIsNoFileListMarksNothing) {
     files[0].needsUpdate = true;
     boxes_.boxes().clear();
 
-    EXPECT_FALSE(CheckUpdates(files, server_.url())) << text;
+    EXPECT_FALSE(CheckUpdates(files, server_.url(), waitApp_)) << text;
 
     EXPECT_FALSE(files[0].needsUpdate) << text;
     EXPECT_TRUE(boxes_.boxes().empty()) << text;
@@ -335,7 +327,7 @@ TEST_F(UpdateCheck, FailedDownloadShowsOneBoxAndTouchesNothing) {
     TFileInfoList files = {Local("/a.dll", 1, 0, 0), Local("/b.dll", 1, 0, 0)};
     files[0].needsUpdate = true;
 
-    EXPECT_FALSE(CheckUpdates(files, address)) << address;
+    EXPECT_FALSE(CheckUpdates(files, address, waitApp_)) << address;
 
     ASSERT_EQ(boxes_.boxes().size(), 1u) << address;
     ExpectFailureBox(boxes_.boxes()[0]);
@@ -361,7 +353,7 @@ TEST_F(UpdateCheck, TheManifestFileIsGoneBeforeTheFailureBoxAndWhateverEndsTheCh
   g_temporaryFolder = temp_.path();
   platform::SetMessageBoxHandlerForTesting(&RunOutOfMemoryInTheBox);
   TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
-  EXPECT_THROW(CheckUpdates(files, server_.url()), std::bad_alloc);
+  EXPECT_THROW(CheckUpdates(files, server_.url(), waitApp_), std::bad_alloc);
 
   // Another check may be given the same temporary name while the box is open.
   EXPECT_TRUE(g_temporaryFolderEmptyAtTheBox);
@@ -374,7 +366,7 @@ TEST_F(UpdateCheck, MissingTemporaryDirectoryIsCreatedSilently) {
   server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 2, 0, 0)}));
   TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
 
-  EXPECT_TRUE(CheckUpdates(files, server_.url()));
+  EXPECT_TRUE(CheckUpdates(files, server_.url(), waitApp_));
 
   EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_EQ(log_.Messages(), (std::vector<std::string>{"Check versions of local files...",
@@ -391,7 +383,7 @@ TEST_F(UpdateCheck, TemporaryDirectoryWithoutItsParentIsShownThenTheDownloadFail
   server_.Put("updateinfo.txt", Manifest({ManifestEntry("a.dll", 2, 0, 0)}));
   TFileInfoList files = {Local("/a.dll", 1, 0, 0)};
 
-  EXPECT_FALSE(CheckUpdates(files, server_.url()));
+  EXPECT_FALSE(CheckUpdates(files, server_.url(), waitApp_));
 
   ASSERT_EQ(boxes_.boxes().size(), 2u);
   EXPECT_EQ(boxes_.boxes()[0].text, "Path " + directory + " not exists");

@@ -16,14 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder standing for the terminal's, with WaitAppPath naming a program in
-// it; the previous WaitAppPath comes back afterwards.
+// A folder standing for the terminal's, with the application path naming a
+// program in it.
 class VersionProbe : public ::testing::Test {
  protected:
-  VersionProbe() : savedWaitAppPath_(WaitAppPath) {
-    WaitAppPath = (fs::path(folder_.path()) / "terminal.exe").string();
-  }
-  ~VersionProbe() override { WaitAppPath = savedWaitAppPath_; }
+  VersionProbe() : waitApp_((fs::path(folder_.path()) / "terminal.exe").string()) {}
 
   // Copies the test library `fixture` to `path`, creating its folders.
   static void Install(const std::string& fixture, const fs::path& path) {
@@ -51,9 +48,7 @@ class VersionProbe : public ::testing::Test {
   }
 
   test::ScratchDirectory folder_;
-
- private:
-  std::string savedWaitAppPath_;
+  std::string waitApp_;
 };
 
 TEST_F(VersionProbe, PreferredFunctionAloneIsCalledAndTheLibraryReleasedEachTime) {
@@ -62,7 +57,7 @@ TEST_F(VersionProbe, PreferredFunctionAloneIsCalledAndTheLibraryReleasedEachTime
   for (int probe = 0; probe < 3; ++probe) {
     // 4.5.1 on every probe: extGetVersionInfo1 never ran, and the library was
     // loaded afresh (its call count starts again).
-    ASSERT_TRUE(GetLocalFileVersion(file));
+    ASSERT_TRUE(GetLocalFileVersion(file, waitApp_));
     EXPECT_EQ(VersionText(file), "v4.5.1") << "probe " << probe;
   }
   // Only the triple changes.
@@ -76,7 +71,7 @@ TEST_F(VersionProbe, PreferredFunctionAloneIsCalledAndTheLibraryReleasedEachTime
 TEST_F(VersionProbe, PreferredFunctionIsBelievedEvenWhenItWritesNothing) {
   Install("version_zero", fs::path(folder_.path()) / "zero.dll");
   TFileInfo file = Listed("/zero.dll");
-  EXPECT_TRUE(GetLocalFileVersion(file));
+  EXPECT_TRUE(GetLocalFileVersion(file, waitApp_));
   EXPECT_EQ(VersionText(file), "v0.0.0");
 }
 
@@ -85,12 +80,12 @@ TEST_F(VersionProbe, FallbackFunctionCountsOnlyWhenItAnswersNonzero) {
   Install("version_info1_answers", fs::path(folder_.path()) / "answers.dll");
 
   TFileInfo refused = Listed("/refuses.dll");
-  EXPECT_FALSE(GetLocalFileVersion(refused));
+  EXPECT_FALSE(GetLocalFileVersion(refused, waitApp_));
   ExpectUnchanged(refused, "/refuses.dll");  // its 9.9.9 is discarded
 
   // Any nonzero answer, and values stored as given, negative ones included.
   TFileInfo answered = Listed("/answers.dll");
-  EXPECT_TRUE(GetLocalFileVersion(answered));
+  EXPECT_TRUE(GetLocalFileVersion(answered, waitApp_));
   EXPECT_EQ(VersionText(answered), "v2.7.-1");
 }
 
@@ -100,7 +95,7 @@ TEST_F(VersionProbe, FilesThatCannotTellKeepTheListedVersion) {
 
   for (const std::string name : {"/none.dll", "/text.dll", "/missing.dll", "/MQL4/missing.dll"}) {
     TFileInfo file = Listed(name);
-    EXPECT_FALSE(GetLocalFileVersion(file)) << name;
+    EXPECT_FALSE(GetLocalFileVersion(file, waitApp_)) << name;
     ExpectUnchanged(file, name);
   }
 }
@@ -116,25 +111,25 @@ TEST_F(VersionProbe, OnlyLibraryExtensionsAreLoadedInAnyLetterCase) {
                                                           "/e" + native, "/f" + nativeUpper}) {
     Install("version_both", fs::path(folder_.path()) / name.substr(1));
     TFileInfo file = Listed(name);
-    EXPECT_TRUE(GetLocalFileVersion(file)) << name;
+    EXPECT_TRUE(GetLocalFileVersion(file, waitApp_)) << name;
     EXPECT_EQ(VersionText(file), "v4.5.1") << name;
   }
   for (const std::string name :
        {"/g.exe", "/h", "/i.dll.bak", "/j.dllx", "/k.dl", "/l.ex4", "/dir.dll/m"}) {
     Install("version_both", fs::path(folder_.path()) / name.substr(1));
     TFileInfo file = Listed(name);
-    EXPECT_FALSE(GetLocalFileVersion(file)) << name;
+    EXPECT_FALSE(GetLocalFileVersion(file, waitApp_)) << name;
     ExpectUnchanged(file, name);
   }
 }
 
 TEST_F(VersionProbe, NameIsAppendedToTheDirectoryWithNothingBetween) {
-  WaitAppPath = (fs::path(folder_.path()) / "app" / "terminal.exe").string();
+  waitApp_ = (fs::path(folder_.path()) / "app" / "terminal.exe").string();
   Install("version_both", fs::path(folder_.path()) / "appx.dll");
   Install("version_info1_answers", fs::path(folder_.path()) / "app" / "x.dll");
 
   TFileInfo file = Listed("x.dll");
-  EXPECT_TRUE(GetLocalFileVersion(file));
+  EXPECT_TRUE(GetLocalFileVersion(file, waitApp_));
   EXPECT_EQ(VersionText(file), "v4.5.1");
 }
 
@@ -146,9 +141,8 @@ TEST_F(VersionProbe, DirectoryEndsAtTheLastSeparatorOfEitherKind) {
   // backslash after the last "/" ends the directory as well.
   for (const std::string& waitApp : {folder_.path() + "/app/", folder_.path() + "/app\\",
                                      folder_.path() + "/app\\terminal.exe"}) {
-    WaitAppPath = waitApp;
     TFileInfo file = Listed("/both.dll");
-    EXPECT_TRUE(GetLocalFileVersion(file)) << waitApp;
+    EXPECT_TRUE(GetLocalFileVersion(file, waitApp)) << waitApp;
     EXPECT_EQ(VersionText(file), "v4.5.1") << waitApp;
   }
 }
@@ -158,9 +152,8 @@ TEST_F(VersionProbe, ApplicationPathWithoutDirectoryProbesNothing) {
   Install("version_both", library);
   // Gluing an empty directory to this name would load the library.
   for (const std::string waitApp : {"terminal.exe", ""}) {
-    WaitAppPath = waitApp;
     TFileInfo file = Listed(library.string());
-    EXPECT_FALSE(GetLocalFileVersion(file)) << "'" << waitApp << "'";
+    EXPECT_FALSE(GetLocalFileVersion(file, waitApp)) << "'" << waitApp << "'";
     ExpectUnchanged(file, library.string());
   }
 }
@@ -186,15 +179,15 @@ TEST_F(VersionProbe, OverlongDirectoryPartGivesNoExtension) {
 
   const fs::path fitting = directoryOfLength(250);
   Install("version_both", fitting / "v.dll");
-  WaitAppPath = (fitting / "terminal.exe").string();
+  waitApp_ = (fitting / "terminal.exe").string();
   TFileInfo file = Listed("/v.dll");
-  EXPECT_TRUE(GetLocalFileVersion(file)) << WaitAppPath;
+  EXPECT_TRUE(GetLocalFileVersion(file, waitApp_)) << waitApp_;
 
   const fs::path tooLong = directoryOfLength(255);
   Install("version_both", tooLong / "v.dll");
-  WaitAppPath = (tooLong / "terminal.exe").string();
+  waitApp_ = (tooLong / "terminal.exe").string();
   file = Listed("/v.dll");
-  EXPECT_FALSE(GetLocalFileVersion(file)) << WaitAppPath;
+  EXPECT_FALSE(GetLocalFileVersion(file, waitApp_)) << waitApp_;
   ExpectUnchanged(file, "/v.dll");
 }
 

@@ -2,6 +2,7 @@
 // update check and the update apply.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,11 +41,6 @@ std::string VersionText(const TFileInfo& file);
 // The part of `path` after its last '/': a record's base name.
 std::string ExtractFileName(const std::string& path);
 
-// The application path of the update run under way, exactly as the run
-// received it; its directory holds the local files. Each run sets it at its
-// start; the version probe reads it. No lock: one run per process at a time.
-extern std::string WaitAppPath;
-
 // Appends one record per element of the text's "Files" array and returns how
 // many it appended; a malformed text appends nothing.
 std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text);
@@ -71,14 +67,26 @@ std::int32_t CompareWithManifest(const TFileInfo& file, const std::string& path,
 // error" when there is none.
 std::string GetErrorText(std::int32_t code);
 
+// How long an update run waits for another run of its process, or for
+// another update of its installation, before it gives up having changed
+// nothing: 10 minutes. A user must never wait for a box that may be hidden
+// behind the terminal, or for a download that hangs.
+std::chrono::milliseconds UpdateWaitBound();
+// The bound for the log's lines: "10 minutes".
+std::string UpdateWaitBoundText();
+
 // Replaces the record's version triple with the one its library reports.
-bool GetLocalFileVersion(TFileInfo& file);
+// `waitApp` is the run's application path, exactly as the run received it:
+// its directory holds the local files. Each run hands its own, so that runs
+// on other threads never see each other's folder.
+bool GetLocalFileVersion(TFileInfo& file, const std::string& waitApp);
 
 // Marks every local record for which the server lists a newer version; true
-// when at least one was marked. With a public key the manifest counts only
+// when at least one was marked. The local files lie in the directory of
+// `waitApp`, the run's application path. With a public key the manifest counts only
 // when "updateinfo.txt.minisig" beside it signs it with that key; otherwise
 // the check fails with its box and a log line, and marks nothing.
-bool CheckUpdates(TFileInfoList& localFiles, std::string url,
+bool CheckUpdates(TFileInfoList& localFiles, std::string url, const std::string& waitApp,
                   const std::optional<std::string>& publicKey = std::nullopt);
 
 // Why the minisign signature `signatureFile` does not sign `message` with the

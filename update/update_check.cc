@@ -114,7 +114,7 @@ bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
 
 }  // namespace
 
-bool CheckUpdates(TFileInfoList& localFiles, std::string url,
+bool CheckUpdates(TFileInfoList& localFiles, std::string url, const std::string& waitApp,
                   const std::optional<std::string>& publicKey) {
   const std::shared_ptr<ICommonLog> log = g_log;
 
@@ -155,7 +155,7 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url,
   if (log) log->Write(kLogLevel, "Check versions of local files...");
   bool anyNewer = false;
   for (TFileInfo& local : localFiles) {
-    GetLocalFileVersion(local);
+    GetLocalFileVersion(local, waitApp);
     local.needsUpdate = false;
     // The digest the apply checks is the one of the newest entry that marks.
     local.sha256.clear();

@@ -60,8 +60,8 @@ bool IsLibraryExtension(const std::string& extension) {
 
 }  // namespace
 
-bool GetLocalFileVersion(TFileInfo& file) {
-  const std::string directory = platform::DirectoryOf(WaitAppPath);
+bool GetLocalFileVersion(TFileInfo& file, const std::string& waitApp) {
+  const std::string directory = platform::DirectoryOf(waitApp);
   // Without a directory part the name alone would be the path, and a name
   // that starts with a separator would reach the file-system root.
   if (directory.empty()) return false;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 
 #include "platform/dialogs.h"
 #include "platform/module_path.h"
@@ -57,6 +58,8 @@ ScopedBoxRecorder::~ScopedBoxRecorder() {
 }
 
 int ScopedBoxRecorder::Record(const std::string& text, const std::string& caption, unsigned style) {
+  // Runs on several threads may each show a box.
+  const std::lock_guard<std::mutex> hold(g_recorder->mutex_);
   g_recorder->boxes_.push_back({text, caption, style, platform::ComCallCountsOnThisThread()});
   return g_recorder->answer_;
 }

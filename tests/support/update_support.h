@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ class ScopedBoxRecorder {
  private:
   static int Record(const std::string& text, const std::string& caption, unsigned style);
 
+  std::mutex mutex_;
   std::vector<Box> boxes_;
   int answer_;
 };

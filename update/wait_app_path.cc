@@ -1,3 +1,0 @@
-#include "update/update.h"
-
-std::string WaitAppPath;
