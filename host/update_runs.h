@@ -39,6 +39,10 @@ class UpdateRunTurn {
 std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitApp,
                                const std::string& files, TFileInfoList& out);
 
+// Logs "Error when perform update: " and `what`; a log that fails here
+// loses the line, and nothing leaves.
+void LogUpdateError(const char* what) noexcept;
+
 // Runs `run` and returns its result; an exception that leaves it is logged
 // as the update's error and gives `failed` instead, for no exception may
 // reach the terminal.
@@ -47,9 +51,9 @@ std::int32_t LoggingErrors(std::int32_t failed, Run run) {
   try {
     return run();
   } catch (const std::exception& error) {
-    g_log->Write(kLogLevel, "Error when perform update: %s", error.what());
+    LogUpdateError(error.what());
   } catch (...) {
-    g_log->Write(kLogLevel, "Error when perform update: %s", "unknown exception");
+    LogUpdateError("unknown exception");
   }
   return failed;
 }

@@ -92,16 +92,29 @@ void TCommonLog::Open() {
 
 std::int32_t TCommonLog::Write(std::int32_t level, const char* format, ...) {
   if (level > maxLevel) return 0;
+  va_list arguments;
+  va_start(arguments, format);
+  std::int32_t result = -1;
+  // The callers write from their own error handlers, on the way out of an
+  // export: an exception from here (out of memory, say) would reach the
+  // terminal and end it. A line that cannot be written is only a lost line.
+  try {
+    result = WriteLine(format, arguments);
+  } catch (...) {
+    result = -1;
+  }
+  va_end(arguments);
+  return result;
+}
+
+std::int32_t TCommonLog::WriteLine(const char* format, va_list arguments) {
   const std::time_t now = platform::Now();  // before the lock: stamps may come out of order
 
   // The message is formatted before the lock. The whole line then leaves in
   // one write, so that no other thread or process appending to the file
   // comes between its parts.
   Message message;
-  va_list arguments;
-  va_start(arguments, format);
   const int result = message.Format(format, arguments);
-  va_end(arguments);
 
   std::lock_guard<std::mutex> lock(mutex);
   if (!second.known || second.time != now) LearnSecond(now);

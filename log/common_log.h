@@ -2,6 +2,7 @@
 // of day or at 1 GiB.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -23,7 +24,8 @@ class ICommonLog {
 
   // Writes one line if `level` <= maxLevel. Returns 0 when filtered, -1 when
   // the line could not be written, otherwise the character count of the
-  // caller's message.
+  // caller's message. Never throws: error handlers on the way out of an
+  // export write with it.
   virtual std::int32_t Write(std::int32_t level, const char* format, ...)
       KORVAN_PRINTF_FORMAT(3, 4) = 0;
 
@@ -47,6 +49,8 @@ class TCommonLog : public ICommonLog {
       KORVAN_PRINTF_FORMAT(3, 4);
 
  private:
+  // Write's work; may throw, which Write catches.
+  std::int32_t WriteLine(const char* format, va_list arguments);
   // All three run under the mutex. CheckRotation looks at the second that
   // LearnSecond learnt last, the one of the line being written.
   void Open();

@@ -8,12 +8,14 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "host/update_runs.h"
 #include "platform/dialogs.h"
 #include "platform/testing.h"
 #include "tests/support/apply_fixture.h"
+#include "tests/support/log_writers.h"
 
 namespace {
 
@@ -144,6 +146,47 @@ TEST_F(Faults, LeaveTheirDocumentedOutcomeAndLoseNothing) {
       EXPECT_TRUE(LogHolds(fault.logged)) << fault.logged;
     }
     EXPECT_TRUE(fs::is_empty(scratch_.File("temp")));
+  }
+}
+
+// A log that fails at each line in turn of a check and of a whole update:
+// nothing but a result leaves the export, and the installed file is never
+// left only under ".old".
+TEST_F(Faults, ALogThatThrowsAtAnyLineLeavesNoExceptionAndNoFileAside) {
+  Serve("updateinfo.txt", R"({"Files": [{"name": "Foo.dll", "version": 2}]})");
+  Serve("Foo.dll", "new");
+  const std::string files = R"({"Files": [{"name": "/Lib/Foo.dll", "version": 1}]})";
+  const std::function<std::int32_t()> runs[] = {
+      [&] {
+        return XCheckForUpdates(test::Utf16(url_).c_str(), test::Utf16(waitApp_).c_str(),
+                                test::Utf16(files).c_str());
+      },
+      [&] { return Update("/Lib/Foo.dll"); }};
+  const std::vector<std::int32_t> documented = {1, 0, -1, -2, -3};
+  for (const auto& run : runs) {
+    Install("/Lib/Foo.dll", "old");
+    int lines = 0;
+    {
+      const test::ScopedThrowingLog counting(0);
+      run();
+      lines = counting.lines();
+    }
+    ASSERT_GT(lines, 3);
+    for (int at = 1; at <= lines; ++at) {
+      SCOPED_TRACE("the log throws at line " + std::to_string(at));
+      Install("/Lib/Foo.dll", "old");
+      std::int32_t result = 12345;
+      {
+        const test::ScopedThrowingLog throwing(at);
+        result = run();
+      }
+      EXPECT_NE(std::find(documented.begin(), documented.end(), result), documented.end())
+          << result;
+      EXPECT_TRUE(Installed("/Lib/Foo.dll") == "old" || Installed("/Lib/Foo.dll") == "new");
+      EXPECT_FALSE(Exists("/Lib/Foo.dll.old"));
+      fs::remove(base_ + "/Lib/Foo.dll.new");
+      EXPECT_TRUE(fs::is_empty(scratch_.File("temp")));
+    }
   }
 }
 

@@ -121,18 +121,18 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
   }
 
   const bool movedAside = platform::MovePathReplacing(targetPath, oldPath) == 0;
-  if (!movedAside) {
-    g_log->Write(kLogLevel, "Error rename file:\n\t%s\n\tto\n\t%s", targetPath.c_str(),
-                 oldPath.c_str());
-  } else {
-    g_log->Write(kLogLevel, "Success rename\n\t%s\n\tto\n\t%s", targetPath.c_str(),
-                 oldPath.c_str());
-  }
-
-  KORVAN_FAULT_POINT("moved-aside");
-  // Whatever stops the swap now, the previous file goes back into place.
+  // Whatever stops the swap now, the log's own lines included, the previous
+  // file goes back into place.
   bool installed = false;
   try {
+    if (!movedAside) {
+      g_log->Write(kLogLevel, "Error rename file:\n\t%s\n\tto\n\t%s", targetPath.c_str(),
+                   oldPath.c_str());
+    } else {
+      g_log->Write(kLogLevel, "Success rename\n\t%s\n\tto\n\t%s", targetPath.c_str(),
+                   oldPath.c_str());
+    }
+    KORVAN_FAULT_POINT("moved-aside");
     installed = MoveDownloadIntoPlace(newPath, targetPath, oldPath, movedAside);
   } catch (...) {
     if (movedAside) RestorePreviousFile(oldPath, targetPath, g_log.get());

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdarg>
 #include <ctime>
 #include <fstream>
+#include <new>
 #include <thread>
 
 #include "platform/clock.h"
@@ -113,5 +115,37 @@ std::vector<std::pair<int, int>> NumberedLinesIn(const std::string& text, const 
   }
   return found;
 }
+
+class ScopedThrowingLog::Log : public ICommonLog {
+ public:
+  Log(std::shared_ptr<ICommonLog> next, int throwAt)
+      : ICommonLog(std::string()), next_(std::move(next)), throwAt_(throwAt) {}
+
+  std::int32_t Write(std::int32_t level, const char* format, ...) override
+      KORVAN_PRINTF_FORMAT(3, 4) {
+    if (++lines_ == throwAt_) throw std::bad_alloc();
+    char text[4096];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return next_ ? next_->Write(level, "%s", text) : 0;
+  }
+  int lines() const { return lines_.load(); }
+
+ private:
+  std::shared_ptr<ICommonLog> next_;
+  const int throwAt_;
+  std::atomic<int> lines_{0};
+};
+
+ScopedThrowingLog::ScopedThrowingLog(int throwAt)
+    : replaced_(g_log), log_(std::make_shared<Log>(g_log, throwAt)) {
+  g_log = log_;
+}
+
+ScopedThrowingLog::~ScopedThrowingLog() { g_log = replaced_; }
+
+int ScopedThrowingLog::lines() const { return log_->lines(); }
 
 }  // namespace test

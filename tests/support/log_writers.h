@@ -1,7 +1,8 @@
-// Writers for the log's rotation tests, shared by the test program and the
-// helper program that writes from a process of its own.
+// Writers for the log's tests, shared by the test program and the helper
+// program that writes from a process of its own, and a log that fails.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,5 +31,24 @@ int WriteNumberedLines(ICommonLog& log, int writer, int lines);
 // `*unexpected` with what follows it.
 std::vector<std::pair<int, int>> NumberedLinesIn(const std::string& text, const std::string& path,
                                                  std::string* unexpected);
+
+// Stands in for g_log while it lives: throws std::bad_alloc at its
+// `throwAt`-th line (counted from 1; 0 never) and passes every other line to
+// the log it replaced, so that a test can make each line of a run fail.
+class ScopedThrowingLog {
+ public:
+  explicit ScopedThrowingLog(int throwAt);
+  ~ScopedThrowingLog();
+  ScopedThrowingLog(const ScopedThrowingLog&) = delete;
+  ScopedThrowingLog& operator=(const ScopedThrowingLog&) = delete;
+
+  // The lines asked for so far, the thrown one included.
+  int lines() const;
+
+ private:
+  class Log;
+  std::shared_ptr<ICommonLog> replaced_;
+  std::shared_ptr<Log> log_;
+};
 
 }  // namespace test
