@@ -64,8 +64,14 @@ std::int32_t DoCheckForUpdates(const std::string& url, const std::string& waitAp
     publicKey = ReadPublicKey(plainFiles);
   }
   // The check itself runs without COM.
-  RestoreMissingFilesUnlessBusy(waitApp, list);
-  if (!CheckUpdates(list, url, waitApp, publicKey)) return 0;
+  InstallationAccess installation(waitApp);
+  if (!installation.Repair(list)) return 0;
+  TFileInfoList serverFiles;
+  if (!FetchServerFiles(url, publicKey, serverFiles)) return 0;
+  if (!installation.Lock()) return 0;
+  const bool anyNewer = MarkNewerFiles(list, serverFiles, waitApp);
+  installation.Unlock();
+  if (!anyNewer) return 0;
   out = list;
   return 1;
 }

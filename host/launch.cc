@@ -8,7 +8,6 @@
 #include "log/common_log.h"
 #include "platform/command_line.h"
 #include "platform/file_system.h"
-#include "platform/installation_lock.h"
 #include "platform/module_path.h"
 #include "platform/process.h"
 
@@ -17,15 +16,14 @@ namespace {
 constexpr std::size_t kParameterBufferSize = 4096;
 
 // The companion may have been cut off while it replaced itself. An update
-// under way may be about to move it; its end is waited for, as the companion
-// would wait for it anyway.
-void RestoreCompanion(const std::string& waitApp, const std::string& program) {
-  const std::string folder =
-      InstallationFolder(ReplaceAll(waitApp, "/", platform::kPreferredSeparator));
-  if (folder.empty()) return;
-  platform::InstallationLock lock(folder);
-  TakeInstallationLock(lock, /*wait=*/true, g_log.get());
+// under way may be about to move it; its end is waited for, up to the wait
+// bound, as the companion would wait for it anyway. False when it did not
+// end in time.
+bool RestoreCompanion(const std::string& waitApp, const std::string& program) {
+  InstallationAccess installation(waitApp);
+  if (!installation.Lock()) return false;
   if (NeedsRestoring(program)) RestorePreviousFile(program + ".old", program, g_log.get());
+  return true;
 }
 
 std::int32_t LaunchUpdater(const char16_t* wideUrl, const char16_t* wideWaitApp,
@@ -57,7 +55,7 @@ std::int32_t LaunchUpdater(const char16_t* wideUrl, const char16_t* wideWaitApp,
   }
 
   const std::string program = GetModuleDirectory() + platform::kCompanionFileName;
-  RestoreCompanion(waitApp, program);
+  if (!RestoreCompanion(waitApp, program)) return kUpdateBusyResult;
   std::int32_t exitCode = 0;
   if (!platform::StartProgramAndWait(program, parameters, &exitCode)) return -1;
   return exitCode;

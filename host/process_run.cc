@@ -8,7 +8,6 @@
 #include "platform/com.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "platform/installation_lock.h"
 
 namespace {
 
@@ -20,18 +19,17 @@ std::int32_t CheckAndApply(const std::string& url, const std::string& waitApp,
   // The apply works with the platform's own separators.
   const std::string applicationPath = ReplaceAll(waitApp, "/", platform::kPreferredSeparator);
   // One update of an installation at a time: a second one waits, then
-  // checks again and finds only what is left to do.
-  const std::string folder = InstallationFolder(applicationPath);
-  platform::InstallationLock lock(folder);
-  if (!folder.empty()) {
-    TakeInstallationLock(lock, /*wait=*/true, g_log.get());
-    RestoreMissingFiles(folder, list);
-  }
-  if (!CheckUpdates(list, url, waitApp, ReadPublicKey(files))) return 0;
+  // checks again and finds only what is left to do. The manifest's failure
+  // boxes and the final box are shown without the lock.
+  InstallationAccess installation(waitApp);
+  if (!installation.Repair(list)) return kUpdateBusyResult;
+  TFileInfoList serverFiles;
+  if (!FetchServerFiles(url, ReadPublicKey(files), serverFiles)) return 0;
+  if (!installation.Lock()) return kUpdateBusyResult;
+  if (!MarkNewerFiles(list, serverFiles, waitApp)) return 0;
 
   const std::int32_t updated = ApplyUpdates(url, applicationPath, list);
-  // The user's reading of the box holds up no other update.
-  lock.Release();
+  installation.Unlock();
   if (updated >= 1) {
     char text[256] = {};
     std::snprintf(text, sizeof text,

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "log/common_log.h"
+#include "platform/installation_lock.h"
 #include "update/update.h"
 
 // What XLaunchUpdater and XUpdaterProcess give, and the companion exits
@@ -58,10 +59,26 @@ std::int32_t LoggingErrors(std::int32_t failed, Run run) {
   return failed;
 }
 
-// Before a check relies on the listed files: puts back those that an
-// interrupted update left missing, unless an update of the installation is
-// under way, which then does it itself.
-void RestoreMissingFilesUnlessBusy(const std::string& waitApp, const TFileInfoList& files);
+// The installation of one run, in the folder of its application path. Its
+// lock is held only while files are repaired, compared with the server's or
+// moved, never while a box waits for the user: another run of the same
+// installation would wait for a box that may be hidden behind the terminal.
+// Lock() and Repair() wait for another holder up to the wait bound, and
+// give false (a line in the log says so) when it still holds it.
+class InstallationAccess {
+ public:
+  explicit InstallationAccess(const std::string& waitApp);
+
+  bool Lock();
+  void Unlock();
+  // Puts back, under the lock, the listed files that an interrupted update
+  // left missing.
+  bool Repair(const TFileInfoList& files);
+
+ private:
+  std::string folder_;
+  platform::InstallationLock lock_;
+};
 
 // The companion's parameter text " -u \"url\" -a \"waitApp\" -f \"files\" -p
 // \"id\"", or false when it does not fit in its 4096-byte buffer.

@@ -3,6 +3,7 @@
 // holder dies, however it dies.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -10,7 +11,7 @@ namespace platform {
 
 enum class LockResult {
   kAcquired,
-  kBusy,         // another holder has it (TryAcquire only)
+  kBusy,         // another holder has it (still, after Acquire's bound)
   kUnavailable,  // the system offers no lock for this folder (error() says why)
 };
 
@@ -28,8 +29,9 @@ class InstallationLock {
   InstallationLock& operator=(const InstallationLock&) = delete;
 
   LockResult TryAcquire();
-  // Waits as long as another holder has it.
-  LockResult Acquire();
+  // Waits up to `bound` while another holder has it; kBusy when it still
+  // does.
+  LockResult Acquire(std::chrono::milliseconds bound);
   void Release();
 
   bool held() const { return held_; }
@@ -38,7 +40,7 @@ class InstallationLock {
   int error() const { return error_; }
 
  private:
-  LockResult Take(bool wait);
+  LockResult Take(std::chrono::milliseconds bound);
 
   std::string directory_;
   std::intptr_t handle_;

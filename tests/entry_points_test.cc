@@ -404,9 +404,7 @@ TEST_F(UpdateRun, ASecondUpdateWaitsForTheFirstAndLeavesItTheRepair) {
   platform::InstallationLock first(base_);
   ASSERT_EQ(first.TryAcquire(), platform::LockResult::kAcquired);
 
-  // Other threads: a Windows mutex lets its own thread in again.
-  EXPECT_EQ(std::async(std::launch::async, [&] { return Check(Files()); }).get(), 1);
-  EXPECT_FALSE(test::FileExists(base_ + "/Lib/B.dat"));
+  // Another thread: a Windows mutex lets its own thread in again.
   auto second = std::async(std::launch::async, [&] {
     return XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files().c_str(), 0);
   });
@@ -416,6 +414,7 @@ TEST_F(UpdateRun, ASecondUpdateWaitsForTheFirstAndLeavesItTheRepair) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_TRUE(LogHas(waiting));
+  EXPECT_FALSE(test::FileExists(base_ + "/Lib/B.dat"));
   EXPECT_EQ(second.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
   first.Release();
 
@@ -423,6 +422,83 @@ TEST_F(UpdateRun, ASecondUpdateWaitsForTheFirstAndLeavesItTheRepair) {
   EXPECT_EQ(Installed("A.dat"), "new A");
   EXPECT_EQ(Installed("B.dat"), "installed B.dat");
   EXPECT_EQ(Installed("C.dat"), "new C");
+}
+
+// Whether another update could take the installation's lock now; asked from
+// another thread, as a Windows mutex lets its own thread in again.
+std::string LockState(const std::string& folder) {
+  return std::async(std::launch::async,
+                    [&] {
+                      platform::InstallationLock other(folder);
+                      return other.TryAcquire() == platform::LockResult::kAcquired ? "free"
+                                                                                   : "held";
+                    })
+      .get();
+}
+
+struct LockRow {
+  const char* name;
+  bool heldByAnother;  // past the wait bound
+  std::function<std::int32_t()> run;
+  std::int32_t result;
+  Strings boxes;  // each box's caption, and whether the lock was free while it was open
+};
+
+TEST_F(UpdateRun, TheLockIsHeldOnlyWhileFilesAreTouchedAndNeverForLong) {
+  served_.Put("A.dat", "new A");
+  served_.Put("C.dat", "new C");
+  SetUpdateWaitBoundForTesting(std::chrono::milliseconds(300));
+  boxes_.WhileOpen([this] { return LockState(base_); });
+  const std::string signedFiles = R"({"PublicKey": "RWQ", )" + Files().substr(1);
+  const auto update = [this](const std::string& url) {
+    return XUpdaterProcess(url.c_str(), waitApp_.c_str(), Files().c_str(), 0);
+  };
+  const auto launch = [this] {
+    return XLaunchUpdater(test::Utf16(url_).c_str(), test::Utf16(waitApp_).c_str(),
+                          test::Utf16(Files(1, true)).c_str());
+  };
+  const LockRow rows[] = {
+      {"a check waits out the bound", true, [&] { return Check(Files()); }, 0, {}},
+      {"an update waits out the bound", true, [&] { return update(url_); }, -5, {}},
+      {"a launch waits out the bound", true, launch, -5, {}},
+      {"the manifest fails",
+       false,
+       [&] { return update(url_ + "/missing"); },
+       0,
+       {"Updater Files: free"}},
+      {"the signature is refused",
+       false,
+       [&] { return Check(signedFiles); },
+       0,
+       {"Updater Files: free"}},
+      {"the check asks",
+       false,
+       [&] { return Check(Files()); },
+       1,
+       {"New version of files available: free"}},
+      {"the update ends", false, [&] { return update(url_); }, 2, {"Updater Information: free"}},
+  };
+  platform::InstallationLock another(base_);
+  for (const LockRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    boxes_.boxes().clear();
+    if (row.heldByAnother) {
+      ASSERT_EQ(another.TryAcquire(), platform::LockResult::kAcquired);
+    }
+    EXPECT_EQ(std::async(std::launch::async, row.run).get(), row.result);
+    another.Release();
+    Strings boxes;
+    for (const auto& box : boxes_.boxes()) boxes.push_back(box.caption + ": " + box.seen);
+    EXPECT_EQ(boxes, row.boxes);
+    if (row.heldByAnother) {
+      EXPECT_TRUE(LogHas(
+          "Another update of this installation did not end within 300 ms: this run gives up and "
+          "changes nothing: " +
+          Folder()));
+      EXPECT_EQ(Installed("A.dat"), "installed A.dat");
+    }
+  }
+  SetUpdateWaitBoundForTesting(std::chrono::milliseconds(0));
 }
 
 TEST_F(UpdateRun, ProcessRunTakesMissingValuesAsEmpty) {

@@ -62,7 +62,16 @@ bool TakeInstallationLock(platform::InstallationLock& lock, bool wait, ICommonLo
       log->Write(kLogLevel, "Another update of this installation is under way, waiting for it: %s",
                  lock.directory().c_str());
     }
-    result = lock.Acquire();
+    result = lock.Acquire(UpdateWaitBound());
+    if (result == platform::LockResult::kBusy) {
+      if (log != nullptr) {
+        log->Write(kLogLevel,
+                   "Another update of this installation did not end within %s: this run gives up "
+                   "and changes nothing: %s",
+                   UpdateWaitBoundText().c_str(), lock.directory().c_str());
+      }
+      return false;
+    }
   }
   int error = 0;
   // A folder that is not there holds nothing to protect.

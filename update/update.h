@@ -88,6 +88,15 @@ bool GetLocalFileVersion(TFileInfo& file, const std::string& waitApp);
 // the check fails with its box and a log line, and marks nothing.
 bool CheckUpdates(TFileInfoList& localFiles, std::string url, const std::string& waitApp,
                   const std::optional<std::string>& publicKey = std::nullopt);
+// The check's two halves. The first fetches the manifest (and its signature)
+// and reads it into `serverFiles`; on failure it shows the "Updater Files"
+// box and returns false. The second compares the local files with it and
+// marks the newer, touching the disk but showing nothing: the runs hold the
+// installation's lock for it alone, never while a box waits for the user.
+bool FetchServerFiles(const std::string& url, const std::optional<std::string>& publicKey,
+                      TFileInfoList& serverFiles);
+bool MarkNewerFiles(TFileInfoList& localFiles, const TFileInfoList& serverFiles,
+                    const std::string& waitApp);
 
 // Why the minisign signature `signatureFile` does not sign `message` with the
 // minisign public key `publicKey` (its base64 line); empty when it does.
@@ -110,11 +119,11 @@ bool RestorePreviousFile(const std::string& oldPath, const std::string& targetPa
 // when the path holds no separator. The apply's base directory, and the key
 // of the installation's lock.
 std::string InstallationFolder(const std::string& waitApp);
-// Takes the installation's lock, waiting for another holder when `wait` is
-// true (and logging one line before it waits). When the system offers no
-// lock for the folder, a line says so and the caller goes on without it.
-// True when the lock is held, or unavailable; false when busy and not
-// waited for.
+// Takes the installation's lock, waiting for another holder up to the wait
+// bound when `wait` is true (and logging one line before it waits, and one
+// when it gives up). When the system offers no lock for the folder, a line
+// says so and the caller goes on without it. True when the lock is held, or
+// unavailable; false when busy, after the bound or not waited for.
 bool TakeInstallationLock(platform::InstallationLock& lock, bool wait, ICommonLog* log);
 
 // Restores every listed file under `baseDirectory` (without its final

@@ -116,6 +116,13 @@ bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
 
 bool CheckUpdates(TFileInfoList& localFiles, std::string url, const std::string& waitApp,
                   const std::optional<std::string>& publicKey) {
+  TFileInfoList serverFiles;
+  if (!FetchServerFiles(url, publicKey, serverFiles)) return false;
+  return MarkNewerFiles(localFiles, serverFiles, waitApp);
+}
+
+bool FetchServerFiles(const std::string& url, const std::optional<std::string>& publicKey,
+                      TFileInfoList& serverFiles) {
   const std::shared_ptr<ICommonLog> log = g_log;
 
   const std::string directory = platform::TemporaryDirectory();
@@ -149,9 +156,13 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url, const std::string&
     manifestFile.Remove();
     if (!ReadSignedManifest(*publicKey, url, directory, bytes, &manifest, log.get())) return false;
   }
-  TFileInfoList serverFiles;
   ParseFileInfoList(serverFiles, manifest);
+  return true;
+}
 
+bool MarkNewerFiles(TFileInfoList& localFiles, const TFileInfoList& serverFiles,
+                    const std::string& waitApp) {
+  const std::shared_ptr<ICommonLog> log = g_log;
   if (log) log->Write(kLogLevel, "Check versions of local files...");
   bool anyNewer = false;
   for (TFileInfo& local : localFiles) {

@@ -4,7 +4,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <thread>
 #include <utility>
 
 namespace platform {
@@ -14,10 +16,10 @@ InstallationLock::InstallationLock(std::string directory)
 
 InstallationLock::~InstallationLock() { Release(); }
 
-LockResult InstallationLock::TryAcquire() { return Take(false); }
-LockResult InstallationLock::Acquire() { return Take(true); }
+LockResult InstallationLock::TryAcquire() { return Take(std::chrono::milliseconds(0)); }
+LockResult InstallationLock::Acquire(std::chrono::milliseconds bound) { return Take(bound); }
 
-LockResult InstallationLock::Take(bool wait) {
+LockResult InstallationLock::Take(std::chrono::milliseconds bound) {
   if (held_) return LockResult::kAcquired;
   if (handle_ < 0) {
     // The folder's own inode is the key: every spelling of its path meets
@@ -30,15 +32,25 @@ LockResult InstallationLock::Take(bool wait) {
     handle_ = descriptor;
   }
   const int descriptor = static_cast<int>(handle_);
+  // flock() has no time limit of its own: the lock is asked for again and
+  // again until the bound has passed.
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  auto pause = std::chrono::milliseconds(5);
   for (;;) {
-    if (flock(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB)) == 0) {
+    if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
       held_ = true;
       return LockResult::kAcquired;
     }
     if (errno == EINTR) continue;
-    if (errno == EWOULDBLOCK) return LockResult::kBusy;
-    error_ = errno;
-    return LockResult::kUnavailable;
+    if (errno != EWOULDBLOCK) {
+      error_ = errno;
+      return LockResult::kUnavailable;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return LockResult::kBusy;
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds(200));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -53,10 +54,10 @@ InstallationLock::InstallationLock(std::string directory)
 
 InstallationLock::~InstallationLock() { Release(); }
 
-LockResult InstallationLock::TryAcquire() { return Take(false); }
-LockResult InstallationLock::Acquire() { return Take(true); }
+LockResult InstallationLock::TryAcquire() { return Take(std::chrono::milliseconds(0)); }
+LockResult InstallationLock::Acquire(std::chrono::milliseconds bound) { return Take(bound); }
 
-LockResult InstallationLock::Take(bool wait) {
+LockResult InstallationLock::Take(std::chrono::milliseconds bound) {
   if (held_) return LockResult::kAcquired;
   if (handle_ == 0) {
     // Not inheritable: a program started meanwhile must not keep it alive.
@@ -67,7 +68,9 @@ LockResult InstallationLock::Take(bool wait) {
     }
     handle_ = reinterpret_cast<std::intptr_t>(mutex);
   }
-  switch (WaitForSingleObject(Native(handle_), wait ? INFINITE : 0)) {
+  const DWORD wait =
+      static_cast<DWORD>(std::min<std::chrono::milliseconds::rep>(bound.count(), INFINITE - 1));
+  switch (WaitForSingleObject(Native(handle_), wait)) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED:  // its holder died: the system handed it on
       held_ = true;

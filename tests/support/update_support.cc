@@ -60,7 +60,8 @@ ScopedBoxRecorder::~ScopedBoxRecorder() {
 int ScopedBoxRecorder::Record(const std::string& text, const std::string& caption, unsigned style) {
   // Runs on several threads may each show a box.
   const std::lock_guard<std::mutex> hold(g_recorder->mutex_);
-  g_recorder->boxes_.push_back({text, caption, style, platform::ComCallCountsOnThisThread()});
+  g_recorder->boxes_.push_back({text, caption, style, platform::ComCallCountsOnThisThread(),
+                                g_recorder->look_ ? g_recorder->look_() : std::string()});
   return g_recorder->answer_;
 }
 

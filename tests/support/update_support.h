@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/testing.h"
@@ -38,6 +40,7 @@ class ScopedBoxRecorder {
     std::string caption;
     unsigned style;
     platform::ComCallCounts com;
+    std::string seen;  // what the test's look found while the box was open
   };
 
   ScopedBoxRecorder();
@@ -47,6 +50,8 @@ class ScopedBoxRecorder {
 
   std::vector<Box>& boxes() { return boxes_; }
   void Answer(int answer) { answer_ = answer; }
+  // Runs `look` while each box is open and records what it says.
+  void WhileOpen(std::function<std::string()> look) { look_ = std::move(look); }
 
  private:
   static int Record(const std::string& text, const std::string& caption, unsigned style);
@@ -54,6 +59,7 @@ class ScopedBoxRecorder {
   std::mutex mutex_;
   std::vector<Box> boxes_;
   int answer_;
+  std::function<std::string()> look_;
 };
 
 // One entry of a manifest, and a manifest of such entries.
