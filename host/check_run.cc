@@ -31,6 +31,20 @@ std::int32_t CheckForUpdates(const char16_t* wideUrl, const char16_t* wideWaitAp
     g_log->Write(kLogLevel, "Result check = %d", 0);
     return 0;
   }
+  // Confirmed, the update would fail at its start: a vendor with some 40
+  // files meets the command line's limit.
+  std::string parameters;
+  const std::string refusal = UpdaterLaunchRefusal(url, waitApp, files, &parameters);
+  if (!refusal.empty()) {
+    const std::string notice =
+        "No update can be offered: the updater could not be started with these values, as " +
+        refusal + ".";
+    g_log->Write(kLogLevel, "%s", notice.c_str());
+    platform::ShowMessageBox(notice, "Updater Warning",
+                             platform::kBoxOk | platform::kBoxIconWarning);
+    g_log->Write(kLogLevel, "Result check = %d", 0);
+    return 0;
+  }
   TFileInfoList marked;
   std::int32_t result = DoCheckForUpdates(url, waitApp, files, marked);
   g_log->Write(kLogLevel, "Result check = %d", result);

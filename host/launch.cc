@@ -41,14 +41,8 @@ std::int32_t LaunchUpdater(const char16_t* wideUrl, const char16_t* wideWaitApp,
     return -1;
   }
 
-  const std::uint32_t processId = platform::CurrentProcessId();
   std::string parameters;
-  if (!FormatUpdaterParameters(url, waitApp, files, processId, &parameters)) {
-    g_log->Write(kLogLevel, "Updater not started: its parameters do not fit in %u characters",
-                 static_cast<unsigned>(kParameterBufferSize - 1));
-    return -1;
-  }
-  const std::string refusal = CheckUpdaterParameters(parameters, url, waitApp, files, processId);
+  const std::string refusal = UpdaterLaunchRefusal(url, waitApp, files, &parameters);
   if (!refusal.empty()) {
     g_log->Write(kLogLevel, "Updater not started: %s", refusal.c_str());
     return -1;
@@ -62,6 +56,16 @@ std::int32_t LaunchUpdater(const char16_t* wideUrl, const char16_t* wideWaitApp,
 }
 
 }  // namespace
+
+std::string UpdaterLaunchRefusal(const std::string& url, const std::string& waitApp,
+                                 const std::string& files, std::string* parameters) {
+  const std::uint32_t processId = platform::CurrentProcessId();
+  if (!FormatUpdaterParameters(url, waitApp, files, processId, parameters)) {
+    return "its parameters do not fit in " + std::to_string(kParameterBufferSize - 1) +
+           " characters";
+  }
+  return CheckUpdaterParameters(*parameters, url, waitApp, files, processId);
+}
 
 bool FormatUpdaterParameters(const std::string& url, const std::string& waitApp,
                              const std::string& files, std::uint32_t processId,

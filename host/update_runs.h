@@ -80,6 +80,14 @@ class InstallationAccess {
   platform::InstallationLock lock_;
 };
 
+// Why XLaunchUpdater would refuse these values before starting the
+// companion (the reason follows "Updater not started: " in its log line);
+// empty when it would start it, with `parameters` its command line. The
+// check asks first, so that the user never confirms an update that cannot
+// start.
+std::string UpdaterLaunchRefusal(const std::string& url, const std::string& waitApp,
+                                 const std::string& files, std::string* parameters);
+
 // The companion's parameter text " -u \"url\" -a \"waitApp\" -f \"files\" -p
 // \"id\"", or false when it does not fit in its 4096-byte buffer.
 bool FormatUpdaterParameters(const std::string& url, const std::string& waitApp,

@@ -33,6 +33,14 @@ int RemovePath(const std::string& path);
 // system's error number.
 int MovePathReplacing(const std::string& from, const std::string& to);
 
+// Moves `from` to `to` only when nothing lies at `to`, atomically, durably
+// as MovePathReplacing, and never across volumes (MoveFileExW without
+// MOVEFILE_REPLACE_EXISTING; renameat2() with RENAME_NOREPLACE, or a hard
+// link where the file system lacks it). A repair that puts a previous file
+// back must never overwrite a file another update has just moved in.
+// Returns 0 or the system's error number.
+int MovePathNoReplace(const std::string& from, const std::string& to);
+
 // Writes the file's data from the system's cache to the disk
 // (FlushFileBuffers; fsync()), so that a file moved into place afterwards is
 // never found empty or zero-filled after a power cut. Returns 0 or the

@@ -151,6 +151,24 @@ TEST_F(Apply, AMissingDownloadPutsThePreviousFileBack) {
   EXPECT_EQ(log[4], "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target);
 }
 
+TEST_F(Apply, AnOldCopyIsNeverDeletedOrMovedOverAFile) {
+  // The file missing, its ".old" the only copy: a download that then goes
+  // missing too leaves that copy.
+  Install("/Lib/Foo.dll.old", "previous");
+  Serve("Foo.dll", "new version");
+  {
+    ScopedSwapHook hook(DeleteTheDownload);
+    EXPECT_EQ(Run({Record("/Lib/Foo.dll")}), 0);
+  }
+  EXPECT_EQ(Installed("/Lib/Foo.dll.old"), "previous");
+  // A repair moves it back onto an absent name only, never over a file
+  // another update has just moved in.
+  Install("/Lib/Foo.dll", "moved in by another update");
+  EXPECT_FALSE(RestorePreviousFile(base_ + "/Lib/Foo.dll.old", base_ + "/Lib/Foo.dll", nullptr));
+  EXPECT_EQ(Installed("/Lib/Foo.dll"), "moved in by another update");
+  EXPECT_EQ(Installed("/Lib/Foo.dll.old"), "previous");
+}
+
 TEST_F(Apply, ARestoreThatFailsIsLoggedAndKeepsThePreviousFileAside) {
   Install("/Lib/Foo.dll", "old version");
   Serve("Foo.dll", "new version");

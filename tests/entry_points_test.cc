@@ -214,7 +214,7 @@ const char kConfirmation[] = "Files: \n/Lib/A.dat\n/Lib/C.dat\n\nDo you want to 
 TEST_F(UpdateRun, CheckAsksAboutExactlyTheMarkedFilesInListOrder) {
   const platform::ComCallCounts before = platform::ComCallCountsOnThisThread();
   EXPECT_EQ(Check(Files(1, true)), 1);
-  EXPECT_EQ(Check(Files(1, false)), 1);
+  EXPECT_EQ(Check(Files(1, true)), 1);
 
   ASSERT_EQ(boxes_.boxes().size(), 2u);
   for (const auto& box : boxes_.boxes()) {
@@ -237,9 +237,35 @@ TEST_F(UpdateRun, CheckAsksAboutExactlyTheMarkedFilesInListOrder) {
   EXPECT_FALSE(LogHas("User cancel updates"));
 }
 
+TEST_F(UpdateRun, CheckRefusesBeforeAskingWhatTheLaunchCouldNotPassOn) {
+  const std::string tooLong = R"({\"Files\": [], \"x\": \")" + std::string(4000, 'x') + "\\\"}";
+  const struct {
+    std::string files;
+    std::string reason;
+  } rows[] = {
+      {Files(1, false), "the files argument would reach it changed, as: "},
+      {tooLong, "its parameters do not fit in 4095 characters"},
+  };
+  for (const auto& row : rows) {
+    boxes_.boxes().clear();
+    EXPECT_EQ(Check(row.files), 0);
+    const std::string notice =
+        "No update can be offered: the updater could not be started with these values, as " +
+        row.reason;
+    const Strings log = Log();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 2].rfind(notice, 0), 0u) << log[log.size() - 2];
+    EXPECT_EQ(log.back(), "Result check = 0");
+    ASSERT_EQ(boxes_.boxes().size(), 1u);
+    EXPECT_EQ(boxes_.boxes()[0].text, log[log.size() - 2]);
+    EXPECT_EQ(boxes_.boxes()[0].caption, "Updater Warning");
+    EXPECT_FALSE(LogHas("Check versions of local files..."));
+  }
+}
+
 TEST_F(UpdateRun, CheckWithNothingNewerShowsNothingAndGivesZero) {
   served_.Put("updateinfo.txt", R"({"Files": [{"name": "A.dat", "version": 1}]})");
-  EXPECT_EQ(Check(Files()), 0);
+  EXPECT_EQ(Check(Files(1, true)), 0);
   EXPECT_TRUE(boxes_.boxes().empty());
   const Strings log = Log();
   EXPECT_EQ(log.front().rfind("Start check update:", 0), 0u);
@@ -248,10 +274,10 @@ TEST_F(UpdateRun, CheckWithNothingNewerShowsNothingAndGivesZero) {
 
 TEST_F(UpdateRun, CancelGivesMinusOneAndABoxNotShownCountsAsGoAhead) {
   boxes_.Answer(platform::kAnswerCancel);
-  EXPECT_EQ(Check(Files()), -1);
+  EXPECT_EQ(Check(Files(1, true)), -1);
   EXPECT_EQ(Log().back(), "User cancel updates");
   boxes_.Answer(platform::kAnswerNone);
-  EXPECT_EQ(Check(Files()), 1);
+  EXPECT_EQ(Check(Files(1, true)), 1);
   EXPECT_EQ(Log().back(), "Result check = 1");
 }
 
@@ -383,7 +409,7 @@ TEST_F(UpdateRun, EveryRunFirstPutsBackWhatAnInterruptedUpdateLeftAside) {
   const std::string target = Folder() + "/Lib/B.dat";
   const std::string restored = "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target;
   const std::function<void()> runs[] = {
-      [&] { EXPECT_EQ(Check(Files()), 1); },
+      [&] { EXPECT_EQ(Check(Files(1, true)), 1); },
       [&] { EXPECT_EQ(XUpdaterProcess(url_.c_str(), waitApp_.c_str(), Files().c_str(), 0), -3); }};
   std::ptrdiff_t restorations = 0;
   for (const auto& run : runs) {
@@ -449,7 +475,7 @@ TEST_F(UpdateRun, TheLockIsHeldOnlyWhileFilesAreTouchedAndNeverForLong) {
   served_.Put("C.dat", "new C");
   SetUpdateWaitBoundForTesting(std::chrono::milliseconds(300));
   boxes_.WhileOpen([this] { return LockState(base_); });
-  const std::string signedFiles = R"({"PublicKey": "RWQ", )" + Files().substr(1);
+  const std::string signedFiles = R"({\"PublicKey\": \"RWQ\", )" + Files(1, true).substr(1);
   const auto update = [this](const std::string& url) {
     return XUpdaterProcess(url.c_str(), waitApp_.c_str(), Files().c_str(), 0);
   };
@@ -458,7 +484,7 @@ TEST_F(UpdateRun, TheLockIsHeldOnlyWhileFilesAreTouchedAndNeverForLong) {
                           test::Utf16(Files(1, true)).c_str());
   };
   const LockRow rows[] = {
-      {"a check waits out the bound", true, [&] { return Check(Files()); }, 0, {}},
+      {"a check waits out the bound", true, [&] { return Check(Files(1, true)); }, 0, {}},
       {"an update waits out the bound", true, [&] { return update(url_); }, -5, {}},
       {"a launch waits out the bound", true, launch, -5, {}},
       {"the manifest fails",
@@ -473,7 +499,7 @@ TEST_F(UpdateRun, TheLockIsHeldOnlyWhileFilesAreTouchedAndNeverForLong) {
        {"Updater Files: free"}},
       {"the check asks",
        false,
-       [&] { return Check(Files()); },
+       [&] { return Check(Files(1, true)); },
        1,
        {"New version of files available: free"}},
       {"the update ends", false, [&] { return update(url_); }, 2, {"Updater Information: free"}},

@@ -159,7 +159,7 @@ TEST_F(Faults, ALogThatThrowsAtAnyLineLeavesNoExceptionAndNoFileAside) {
   const std::function<std::int32_t()> runs[] = {
       [&] {
         return XCheckForUpdates(test::Utf16(url_).c_str(), test::Utf16(waitApp_).c_str(),
-                                test::Utf16(files).c_str());
+                                test::Utf16(ReplaceAll(files, "\"", "\\\"")).c_str());
       },
       [&] { return Update("/Lib/Foo.dll"); }};
   const std::vector<std::int32_t> documented = {1, 0, -1, -2, -3};

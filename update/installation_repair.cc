@@ -14,9 +14,10 @@ std::string FileErrorText(int code) {
   return text.empty() ? std::string("Unknown error") : text;
 }
 
-bool RestorePreviousFile(const std::string& oldPath, const std::string& targetPath,
-                         ICommonLog* log) {
-  const int error = platform::MovePathReplacing(oldPath, targetPath);
+bool RestorePreviousFile(const std::string& oldPath, const std::string& targetPath, ICommonLog* log,
+                         bool overAnyFile) {
+  const int error = overAnyFile ? platform::MovePathReplacing(oldPath, targetPath)
+                                : platform::MovePathNoReplace(oldPath, targetPath);
   if (log == nullptr) return error == 0;
   if (error != 0) {
     log->Write(kLogLevel, "Error restore previous file: %s\n\tfrom: %s\n\tto: %s",

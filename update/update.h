@@ -113,8 +113,12 @@ bool HasFilePart(const TFileInfo& file);
 bool NeedsRestoring(const std::string& targetPath);
 // Moves the ".old" copy back into place and logs either "Previous file
 // restored" or why not (nothing when `log` is null); true when it is back.
-bool RestorePreviousFile(const std::string& oldPath, const std::string& targetPath,
-                         ICommonLog* log);
+// A repair moves it onto an absent name only: when the lock could not be had
+// (a network folder, another session), another update may have just moved
+// its new file in, and a replacing move would undo that update. The apply,
+// which moved the file aside itself a moment ago, puts it back `overAnyFile`.
+bool RestorePreviousFile(const std::string& oldPath, const std::string& targetPath, ICommonLog* log,
+                         bool overAnyFile = false);
 // The folder an application path names, without its final separator; empty
 // when the path holds no separator. The apply's base directory, and the key
 // of the installation's lock.

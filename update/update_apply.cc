@@ -109,7 +109,10 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
   KORVAN_FAULT_POINT("flushed");
 
   const std::string oldPath = targetPath + ".old";
-  if (Exists(oldPath)) {
+  // A leftover ".old" is the only copy when the file itself is missing (an
+  // update cut off between its moves that no repair has reached): it stays,
+  // and the swap below keeps it by moving nothing aside.
+  if (Exists(oldPath) && Exists(targetPath)) {
     const int error = platform::RemovePath(oldPath);
     if (error == 0) {
       // "Successfuly" kept verbatim: vendors' tools search logs for it.
@@ -135,11 +138,11 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
     KORVAN_FAULT_POINT("moved-aside");
     installed = MoveDownloadIntoPlace(newPath, targetPath, oldPath, movedAside);
   } catch (...) {
-    if (movedAside) RestorePreviousFile(oldPath, targetPath, g_log.get());
+    if (movedAside) RestorePreviousFile(oldPath, targetPath, g_log.get(), /*overAnyFile=*/true);
     throw;
   }
   if (!installed) {
-    if (movedAside) RestorePreviousFile(oldPath, targetPath, g_log.get());
+    if (movedAside) RestorePreviousFile(oldPath, targetPath, g_log.get(), /*overAnyFile=*/true);
     return false;
   }
   KORVAN_FAULT_POINT("moved-in");

@@ -145,6 +145,13 @@ int MovePathReplacing(const std::string& from, const std::string& to) {
   return 0;
 }
 
+int MovePathNoReplace(const std::string& from, const std::string& to) {
+  const int error = RenameNoReplace(from, to);
+  if (error != 0) return error;
+  SyncFolderOf(to);
+  return 0;
+}
+
 int FlushFileToDisk(const std::string& path) {
   const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (file < 0) return errno;

@@ -73,6 +73,13 @@ int MovePathReplacing(const std::string& from, const std::string& to) {
   return static_cast<int>(GetLastError());
 }
 
+int MovePathNoReplace(const std::string& from, const std::string& to) {
+  if (MoveFileExW(WidenAnsi(from).c_str(), WidenAnsi(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
+    return 0;
+  }
+  return static_cast<int>(GetLastError());
+}
+
 int FlushFileToDisk(const std::string& path) {
   // Flushing needs write access; others may go on reading meanwhile.
   HANDLE file = CreateFileW(WidenAnsi(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
