@@ -54,12 +54,19 @@ std::int32_t CheckForUpdates(const char16_t* wideUrl, const char16_t* wideWaitAp
       if (file.needsUpdate) names += file.name + "\n";
     }
     const std::string text = "Files: \n" + names + "\nDo you want to download?";
-    const int answer =
-        platform::ShowMessageBox(text, "New version of files available",
-                                 platform::kBoxOkCancel | platform::kBoxIconInformation);
+    std::string whyNotShown;
+    const int answer = platform::ShowMessageBox(
+        text, "New version of files available",
+        platform::kBoxOkCancel | platform::kBoxIconInformation, &whyNotShown);
     if (answer == platform::kAnswerCancel) {
       g_log->Write(kLogLevel, "User cancel updates");
       result = -1;
+    } else if (answer == platform::kAnswerNone) {
+      // Unattended terminals rely on going ahead; the log at least says so.
+      g_log->Write(kLogLevel,
+                   "The question could not be shown (%s): the update goes ahead as if the user "
+                   "had confirmed it",
+                   whyNotShown.c_str());
     }
   }
   return result;

@@ -46,8 +46,7 @@ KORVAN_API std::int32_t KORVAN_CALL extTryEnterCS(std::int32_t section) {
 
 KORVAN_API std::int32_t KORVAN_CALL extLeaveCS(std::int32_t section) {
   if (!ValidSection(section)) return 0;
-  SharedSections[section].Leave();
-  return 1;
+  return SharedSections[section].Leave() ? 1 : 0;
 }
 
 KORVAN_API void KORVAN_CALL extSetFlag(std::int32_t flag, std::int32_t value) {

@@ -9,12 +9,12 @@ namespace {
 thread_local ComCallCounts t_counts;
 }  // namespace
 
-ScopedCom::ScopedCom() {
-  ++t_counts.initialized;
-  InitializeSystemCom();
+ScopedCom::ScopedCom() : initialized_(InitializeSystemCom()) {
+  if (initialized_) ++t_counts.initialized;
 }
 
 ScopedCom::~ScopedCom() {
+  if (!initialized_) return;
   ++t_counts.released;
   UninitializeSystemCom();
 }

@@ -4,13 +4,18 @@
 
 namespace platform {
 
-// The system's answer is not examined.
+// Releases only what it initialised: on a thread the host has put in
+// another apartment, initialising fails, and releasing would undo the host's
+// own set-up.
 class ScopedCom {
  public:
   ScopedCom();
   ~ScopedCom();
   ScopedCom(const ScopedCom&) = delete;
   ScopedCom& operator=(const ScopedCom&) = delete;
+
+ private:
+  bool initialized_;
 };
 
 }  // namespace platform

@@ -18,7 +18,10 @@ class CriticalSection {
   void Enter();
   // Nonzero when the calling thread now owns the section, 0 when another does.
   int TryEnter();
-  void Leave();
+  // False, leaving the section as it is, when the calling thread does not
+  // own it: a Windows critical section left by another thread is corrupted,
+  // and later callers can hang.
+  bool Leave();
 
  private:
   alignas(16) unsigned char storage_[64];

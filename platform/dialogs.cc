@@ -11,9 +11,14 @@ namespace {
 std::atomic<MessageBoxHandler> g_handler{nullptr};
 }  // namespace
 
-int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style) {
+int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style,
+                   std::string* whyNotShown) {
+  std::string why = "the test's handler showed none";
   MessageBoxHandler handler = g_handler.load(std::memory_order_acquire);
-  return handler ? handler(text, caption, style) : ShowSystemMessageBox(text, caption, style);
+  const int answer =
+      handler ? handler(text, caption, style) : ShowSystemMessageBox(text, caption, style, &why);
+  if (answer == kAnswerNone && whyNotShown != nullptr) *whyNotShown = why;
+  return answer;
 }
 
 void SetMessageBoxHandlerForTesting(MessageBoxHandler handler) {

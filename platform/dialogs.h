@@ -16,7 +16,9 @@ constexpr int kAnswerCancel = 2;
 
 // Shows the box and waits for the answer (MessageBoxExA on Windows; on other
 // systems a question on the terminal when standard input is one, otherwise
-// the text on standard error and kAnswerNone).
-int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style);
+// the text on standard error and kAnswerNone). On kAnswerNone `whyNotShown`,
+// when given, receives the reason.
+int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style,
+                   std::string* whyNotShown = nullptr);
 
 }  // namespace platform

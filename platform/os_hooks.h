@@ -6,10 +6,14 @@
 
 namespace platform {
 
-void InitializeSystemCom();
+// False when COM was not initialised by this call (a thread already in
+// another apartment): then it must not be released either.
+bool InitializeSystemCom();
 void UninitializeSystemCom();
 
-int ShowSystemMessageBox(const std::string& text, const std::string& caption, unsigned style);
+// On kAnswerNone `whyNotShown` receives the reason.
+int ShowSystemMessageBox(const std::string& text, const std::string& caption, unsigned style,
+                         std::string* whyNotShown);
 
 // The system's temporary path as it names it, and its long form.
 std::string SystemTemporaryPath();

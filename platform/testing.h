@@ -48,6 +48,12 @@ bool LimitFileSizeForTesting(std::uint64_t bytes);
 // permission taken away; the immutable flag where the process runs as root).
 bool SetFolderReadOnlyForTesting(const std::string& path, bool readOnly);
 
+// Puts this thread in COM's multithreaded apartment, as a host may have done
+// before it calls an export; false where there is no COM. The second tells
+// whether the thread is still there, and leaves it.
+bool JoinMultithreadedApartmentForTesting();
+bool LeaveMultithreadedApartmentForTesting();
+
 // How a text-mode stream stores a line feed on this platform.
 extern const char kTextModeLineEnd[];
 

@@ -278,7 +278,23 @@ TEST_F(UpdateRun, CancelGivesMinusOneAndABoxNotShownCountsAsGoAhead) {
   EXPECT_EQ(Log().back(), "User cancel updates");
   boxes_.Answer(platform::kAnswerNone);
   EXPECT_EQ(Check(Files(1, true)), 1);
-  EXPECT_EQ(Log().back(), "Result check = 1");
+  EXPECT_EQ(Log().back(),
+            "The question could not be shown (the test's handler showed none): the update goes "
+            "ahead as if the user had confirmed it");
+}
+
+TEST_F(UpdateRun, ACheckOnAThreadInAnotherApartmentLeavesTheHostsComAlone) {
+  const int outcome = std::async(std::launch::async, [this] {
+                        if (!platform::JoinMultithreadedApartmentForTesting()) return -1;
+                        const platform::ComCallCounts before =
+                            platform::ComCallCountsOnThisThread();
+                        EXPECT_EQ(Check(Files(1, true)), 1);
+                        // Neither initialised nor released.
+                        EXPECT_EQ(platform::ComCallCountsOnThisThread().released, before.released);
+                        return platform::LeaveMultithreadedApartmentForTesting() ? 1 : 0;
+                      }).get();
+  if (outcome < 0) GTEST_SKIP() << "no COM here";
+  EXPECT_EQ(outcome, 1) << "the check released the host's COM";
 }
 
 TEST_F(UpdateRun, AFolderTheNarrowEncodingCannotWriteIsRefusedUnprobed) {

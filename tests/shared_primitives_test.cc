@@ -39,13 +39,18 @@ TEST(SharedPrimitives, NumbersOutsideTheTablesAreRefused) {
   }
 }
 
-TEST(SharedPrimitives, SectionsAreRecursiveForTheirOwner) {
+TEST(SharedPrimitives, SectionsAreRecursiveForTheirOwnerWhoAloneLeavesThem) {
   LoadedLibrary library;
   for (int section = 0; section < 6; ++section) {
     ASSERT_EQ(library.extEnterCS(section), 1);
     EXPECT_NE(library.extTryEnterCS(section), 0);  // already owned: entered again
 
     std::atomic<int> otherThreadResult{-1};
+    std::thread([&] { otherThreadResult = library.extTryEnterCS(section); }).join();
+    EXPECT_EQ(otherThreadResult, 0) << section;
+    // Nor can another thread leave it for the owner: refused, and still held.
+    std::thread([&] { otherThreadResult = library.extLeaveCS(section); }).join();
+    EXPECT_EQ(otherThreadResult, 0) << section;
     std::thread([&] { otherThreadResult = library.extTryEnterCS(section); }).join();
     EXPECT_EQ(otherThreadResult, 0) << section;
 
@@ -60,6 +65,7 @@ TEST(SharedPrimitives, SectionsAreRecursiveForTheirOwner) {
       if (otherThreadResult != 0) library.extLeaveCS(section);
     }).join();
     EXPECT_NE(otherThreadResult, 0) << section;
+    EXPECT_EQ(library.extLeaveCS(section), 0) << "a section nobody holds";
   }
 }
 

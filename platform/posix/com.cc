@@ -3,7 +3,7 @@
 namespace platform {
 
 // No COM here.
-void InitializeSystemCom() {}
+bool InitializeSystemCom() { return true; }
 void UninitializeSystemCom() {}
 
 }  // namespace platform

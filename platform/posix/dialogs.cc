@@ -9,11 +9,13 @@
 
 namespace platform {
 
-int ShowSystemMessageBox(const std::string& text, const std::string& caption, unsigned style) {
+int ShowSystemMessageBox(const std::string& text, const std::string& caption, unsigned style,
+                         std::string* whyNotShown) {
   const bool okCancel = (style & 0xF) == kBoxOkCancel;
   if (!isatty(STDIN_FILENO)) {
     // No one to ask: like a box that could not be shown.
     std::cerr << caption << ": " << text << std::endl;
+    *whyNotShown = "standard input is not a terminal";
     return kAnswerNone;
   }
   std::cerr << "\n== " << caption << " ==\n" << text << "\n";

@@ -39,6 +39,9 @@ bool SetImmutable(const std::string& path, bool immutable) {
 
 }  // namespace
 
+bool JoinMultithreadedApartmentForTesting() { return false; }
+bool LeaveMultithreadedApartmentForTesting() { return false; }
+
 bool SetFolderReadOnlyForTesting(const std::string& path, bool readOnly) {
   const bool root = geteuid() == 0;
   if (root && !readOnly && !SetImmutable(path, false)) return false;

@@ -14,6 +14,15 @@ void CriticalSection::Initialize() { InitializeCriticalSection(Native(storage_))
 void CriticalSection::Delete() { DeleteCriticalSection(Native(storage_)); }
 void CriticalSection::Enter() { EnterCriticalSection(Native(storage_)); }
 int CriticalSection::TryEnter() { return TryEnterCriticalSection(Native(storage_)); }
-void CriticalSection::Leave() { LeaveCriticalSection(Native(storage_)); }
+bool CriticalSection::Leave() {
+  CRITICAL_SECTION* section = Native(storage_);
+  // The owner's thread id is kept in the section itself.
+  if (section->OwningThread != ULongToHandle(GetCurrentThreadId()) ||
+      section->RecursionCount <= 0) {
+    return false;
+  }
+  LeaveCriticalSection(section);
+  return true;
+}
 
 }  // namespace platform
