@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "companion/command_line_values.h"
+#include "companion/update_progress.h"
 #include "log/common_log.h"
 #include "platform/api.h"
 #include "platform/dialogs.h"
@@ -16,13 +17,15 @@
 #include "platform/module_path.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "platform/progress_display.h"
 #include "platform/system_error.h"
 #include "update/update.h"
+#include "update/update_observer.h"
 
 namespace {
 
 // Exit codes of the companion's own failures; the library's results are 1 or
-// more, 0, -2 and -3.
+// more, 0, -2, -3 and -4.
 constexpr int kExitMalformedCommandLine = -10;
 constexpr int kExitLibraryUnavailable = -11;
 
@@ -31,6 +34,10 @@ constexpr char kCaption[] = "Korvan Updater";
 using UpdaterProcessFunction = std::int32_t(KORVAN_CALL*)(const char*, const char*, const char*,
                                                           std::uint32_t);
 
+// The watcher the library finds in this program while the update runs.
+KorvanUpdateWatcherTable g_watcher{};
+bool g_watching = false;
+
 int Refuse(const std::string& text, int exitCode) {
   // Without a window system the box falls back to standard error.
   platform::ShowMessageBox(text, kCaption, platform::kBoxOk | platform::kBoxIconWarning);
@@ -38,6 +45,12 @@ int Refuse(const std::string& text, int exitCode) {
 }
 
 }  // namespace
+
+// Looked up by the library in the program that loaded it: the terminal has
+// no such export, so only the companion shows the update's progress.
+extern "C" KORVAN_PROGRAM_EXPORT const KorvanUpdateWatcherTable* KorvanUpdateWatcher() {
+  return g_watching ? &g_watcher : nullptr;
+}
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
@@ -92,8 +105,16 @@ int main(int argc, char** argv) {
                   kExitLibraryUnavailable);
   }
 
+  UpdateProgress progress;
+  g_watcher = WatcherTableFor(&progress);
+  g_watching = true;
+  platform::CatchInterruptSignals();
   const std::int32_t result = updaterProcess(values.url.c_str(), values.waitApp.c_str(),
                                              values.files.c_str(), values.hostProcessId);
-  platform::FreeDynamicLibrary(library);
+  g_watching = false;
+  progress.Finished();
+  // A stopped download that has not noticed yet still runs in the library,
+  // which must then stay until the process ends.
+  if (result != kUpdateCancelled) platform::FreeDynamicLibrary(library);
   return platform::ExitStatusFor(result);
 }

@@ -12,3 +12,10 @@
 #endif
 
 #define KORVAN_API extern "C" KORVAN_EXPORT
+
+// An export of a program, which the libraries it loads may look up.
+#if defined(_WIN32)
+#define KORVAN_PROGRAM_EXPORT __declspec(dllexport)
+#else
+#define KORVAN_PROGRAM_EXPORT __attribute__((visibility("default")))
+#endif

@@ -17,6 +17,8 @@ LibraryHandle LoadDynamicLibraryAt(const NativePath& path);
 void FreeDynamicLibrary(LibraryHandle library);
 // The export's address, or nullptr.
 void* FindExport(LibraryHandle library, const char* name);
+// An export of the program this process runs (not of a library), or nullptr.
+void* FindProgramExport(const char* name);
 
 // The file extension of this platform's own libraries (".dll", ".so").
 extern const char kNativeLibraryExtension[];

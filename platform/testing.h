@@ -54,6 +54,11 @@ bool SetFolderReadOnlyForTesting(const std::string& path, bool readOnly);
 bool JoinMultithreadedApartmentForTesting();
 bool LeaveMultithreadedApartmentForTesting();
 
+// Replaces the download's time-out and retry pauses until called with
+// nullptr, so that a test of a stall need not wait half a minute.
+struct DownloadTiming;
+void SetDownloadTimingForTesting(const DownloadTiming* timing);
+
 // How a text-mode stream stores a line feed on this platform.
 extern const char kTextModeLineEnd[];
 

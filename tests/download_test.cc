@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -217,6 +218,81 @@ TEST_F(DownloadFileTest, ASecondDownloadIntoAFileBeingWrittenFails) {
   EXPECT_TRUE(ReadFile(path) == PatternBytes(kLength));
 }
 
+TEST_F(DownloadFileTest, FailuresThatMayPassAreToldFromThoseThatWillNot) {
+  struct Case {
+    std::string url;
+    bool passing;
+  };
+  const Case cases[] = {
+      {ControlBase() + "/status/503", true},           {ControlBase() + "/status/500", true},
+      {ControlBase() + "/status/408", true},           {ControlBase() + "/status/429", true},
+      {ControlBase() + "/cutoff/100000/40000", true},  {"http://127.0.0.1:1/refused", true},
+      {ControlBase() + "/status/404", false},          {ControlBase() + "/status/403", false},
+      {test::UntrustedHttpsBase() + "/absent", false},
+  };
+  for (const Case& c : cases) {
+    const Download download = Fetch(c.url, scratch_.File("classified"));
+    ASSERT_NE(download.result, 0) << c.url;
+    EXPECT_EQ(platform::IsPassingFailure(download.result), c.passing) << c.url;
+  }
+  // A local file's error and a cancel are the download's end, not the line's.
+  const Download local = Fetch(ControlBase() + "/bytes/10", scratch_.File("no/such/folder"));
+  EXPECT_FALSE(platform::IsPassingFailure(local.result)) << local.result;
+  EXPECT_FALSE(platform::IsPassingFailure(platform::kCancelledError));
+}
+
+// Watches a download and says stop once `stopAfter` has passed.
+class StoppingProgress : public platform::DownloadProgress {
+ public:
+  explicit StoppingProgress(std::chrono::milliseconds stopAfter) : stopAfter_(stopAfter) {}
+  bool Continue(std::uint64_t received, std::int64_t total) override {
+    ++calls;
+    lastReceived = received;
+    lastTotal = total;
+    if (std::chrono::steady_clock::now() - start_ < stopAfter_) return true;
+    if (!stopped) stoppedAt = std::chrono::steady_clock::now();
+    stopped = true;
+    return false;
+  }
+  int calls = 0;
+  std::uint64_t lastReceived = 0;
+  std::int64_t lastTotal = -2;
+  bool stopped = false;
+  std::chrono::steady_clock::time_point stoppedAt;
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::milliseconds stopAfter_;
+};
+
+TEST_F(DownloadFileTest, AWatcherSeesTheBytesAndStopsAStalledDownloadWithinASecond) {
+  // Half the body, then five seconds of silence.
+  const std::string path = ExistingDestination();
+  StoppingProgress progress(std::chrono::milliseconds(700));
+  std::uint32_t received = 1;
+  std::string text;
+  const std::int32_t result = platform::DownloadFile(
+      &received, &text, ControlBase() + "/slow/8000/2/5000", path, &progress);
+  const auto stopping = std::chrono::steady_clock::now() - progress.stoppedAt;
+  EXPECT_EQ(result, platform::kCancelledError);
+  EXPECT_EQ(GetErrorText(result), "The update was cancelled by the user");
+  EXPECT_LT(stopping, std::chrono::seconds(1));
+  EXPECT_GE(progress.calls, 5);
+  EXPECT_EQ(progress.lastReceived, 4000u);
+  EXPECT_EQ(progress.lastTotal, 8000);
+  EXPECT_EQ(received, 0u);
+  EXPECT_FALSE(FileExists(path));
+
+  // One that goes on to the end is the same download as without a watcher.
+  StoppingProgress patient(std::chrono::hours(1));
+  const std::int32_t whole =
+      platform::DownloadFile(&received, &text, ControlBase() + "/slow/9000/3/200", path, &patient);
+  ASSERT_EQ(whole, 0) << GetErrorText(whole);
+  EXPECT_EQ(received, 9000u);
+  EXPECT_EQ(patient.lastReceived, 9000u);
+  EXPECT_TRUE(ReadFile(path) == PatternBytes(9000));
+}
+
 TEST(ExtractFileName, TakesThePartAfterTheLastSlashOnly) {
   EXPECT_EQ(ExtractFileName("dir/sub/file.dll"), "file.dll");
   EXPECT_EQ(ExtractFileName("file.dll"), "file.dll");
@@ -245,6 +321,7 @@ TEST(GetErrorText, NamesTheDownloadsOwnFailures) {
   EXPECT_EQ(GetErrorText(kIncompleteBody),
             "The connection ended before the whole file was received");
   EXPECT_EQ(GetErrorText(kManifestMismatchError), "The file does not match the manifest");
+  EXPECT_EQ(GetErrorText(platform::kCancelledError), "The update was cancelled by the user");
 }
 
 }  // namespace

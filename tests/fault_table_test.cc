@@ -52,6 +52,20 @@ class Faults : public test::ApplyTest {
     const std::string files = "{\"Files\": [{\"name\": \"" + name + "\", \"version\": 1}]}";
     return XUpdaterProcess(url_.c_str(), waitApp_.c_str(), files.c_str(), 0);
   }
+  // The whole update of Foo.dll, version 2 on the control server, which
+  // serves the manifest and the file with the fault `mode`; how often it
+  // was asked for the file goes to `fileRequests`.
+  std::int32_t UpdateThroughFault(const std::string& mode, int* fileRequests = nullptr) {
+    Serve("updateinfo.txt", R"({"Files": [{"name": "Foo.dll", "version": 2}]})");
+    Serve("Foo.dll", "new");
+    const std::string token = test::UniqueName(mode);
+    url_ = test::ControlBase() + "/faulty/" + mode + "/" + token + "/" + served_.name();
+    const std::int32_t result = Update("/Lib/Foo.dll");
+    const std::string tally = scratch_.File("tally");
+    test::Fetch(test::ControlBase() + "/tally/" + token + "/" + served_.name() + "/Foo.dll", tally);
+    if (fileRequests != nullptr) *fileRequests = std::stoi(test::ReadFile(tally));
+    return result;
+  }
   bool LogHolds(const std::string& start) const {
     const test::Strings log = Log();
     return std::any_of(log.begin(), log.end(),
@@ -127,6 +141,24 @@ TEST_F(Faults, LeaveTheirDocumentedOutcomeAndLoseNothing) {
          return true;
        },
        0, "old", nullptr},
+      // Passing faults, the manifest's included, are tried again.
+      {"a connection cut once, then whole", "/Lib/Foo.dll",
+       [this](std::int32_t* result) { return (*result = UpdateThroughFault("cut-once")), true; }, 1,
+       "new", "Download of "},
+      {"503 once, then 200", "/Lib/Foo.dll",
+       [this](std::int32_t* result) { return (*result = UpdateThroughFault("503-once")), true; }, 1,
+       "new", "Download of "},
+      {"a stall longer than the time-out, then whole", "/Lib/Foo.dll",
+       [this](std::int32_t* result) { return (*result = UpdateThroughFault("stall-once")), true; },
+       1, "new", "Download of "},
+      {"404, asked for exactly once", "/Lib/Foo.dll",
+       [this](std::int32_t* result) {
+         int requests = 0;
+         *result = UpdateThroughFault("404", &requests);
+         EXPECT_EQ(requests, 1);
+         return true;
+       },
+       -3, "old", "Error updating "},
   };
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.name);

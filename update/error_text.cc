@@ -12,6 +12,7 @@ std::string GetErrorText(std::int32_t code) {
     return "The connection ended before the whole file was received";
   }
   if (code == kManifestMismatchError) return "The file does not match the manifest";
+  if (code == platform::kCancelledError) return "The update was cancelled by the user";
   std::string text = platform::InternetErrorText(code);
   if (text.empty()) text = platform::SystemErrorText(code);
   return text.empty() ? "Unknown error" : text;

@@ -11,6 +11,7 @@
 #include "platform/http.h"
 
 class ICommonLog;
+class IUpdateObserver;
 namespace platform {
 class InstallationLock;
 }
@@ -93,8 +94,10 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url, const std::string&
 // box and returns false. The second compares the local files with it and
 // marks the newer, touching the disk but showing nothing: the runs hold the
 // installation's lock for it alone, never while a box waits for the user.
+// With an `observer`, the manifest's download is shown to it and stops when
+// it cancels; the first half then shows no box and returns false.
 bool FetchServerFiles(const std::string& url, const std::optional<std::string>& publicKey,
-                      TFileInfoList& serverFiles);
+                      TFileInfoList& serverFiles, IUpdateObserver* observer = nullptr);
 bool MarkNewerFiles(TFileInfoList& localFiles, const TFileInfoList& serverFiles,
                     const std::string& waitApp);
 
@@ -139,5 +142,9 @@ void RestoreMissingFiles(const std::string& baseDirectory, const TFileInfoList& 
 std::string FileErrorText(int code);
 
 // Downloads and swaps in every marked file; the number of files put in
-// place, or -1 when a file-system query failed.
-std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList files);
+// place, or -1 when a file-system query failed. A download that fails in
+// passing is tried again. With an `observer`, each step is shown to it;
+// when it cancels, the download under way stops, its ".new" goes, nothing
+// further is installed and the result is kUpdateCancelled.
+std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList files,
+                          IUpdateObserver* observer = nullptr);

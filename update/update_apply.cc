@@ -1,5 +1,6 @@
 // ApplyUpdates: downloads each marked file beside the installed one and swaps
 // it in through the ".new" and ".old" names.
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 #include "update/apply_testing.h"
 #include "update/fault_points.h"
 #include "update/update.h"
+#include "update/update_observer.h"
 
 namespace {
 
@@ -63,9 +65,10 @@ bool MoveDownloadIntoPlace(const std::string& newPath, const std::string& target
 
 // One marked file: download it beside the installed one as ".new", move the
 // installed one aside as ".old", move the download into place and remove the
-// ".old" copy; true when the download was put in place.
-bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
-                   const TFileInfo& file) {
+// ".old" copy; true when the download was put in place. `cancelled` is set
+// when the observer stopped it before the swap.
+bool UpdateOneFile(const std::string& url, const std::string& baseDirectory, const TFileInfo& file,
+                   IUpdateObserver* observer, bool* cancelled) {
   const std::string filePart = ExtractFileName(file.name);
   const std::string address = url + "/" + filePart;
   const std::string targetPath = baseDirectory + file.name;
@@ -87,7 +90,14 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
   // The download drops the address from the internet cache before it asks.
   std::uint32_t received = 0;
   std::string responseText;
-  std::int32_t result = DownloadFile(&received, &responseText, address, newPath);
+  std::int32_t result = DownloadTryingAgain(&received, &responseText, address, newPath, observer);
+  // A cancel before the swap leaves no ".new": a stopped download removed
+  // its own, a finished one is not wanted any more.
+  if (result == platform::kCancelledError || (observer != nullptr && observer->Cancelled())) {
+    if (Exists(newPath)) platform::RemovePath(newPath);
+    *cancelled = true;
+    return false;
+  }
   if (result == 0) result = CompareWithManifest(file, newPath, &responseText);
   if (result != 0) {
     // Kept verbatim, two blanks after "=" included: vendors' tools read it.
@@ -107,6 +117,7 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
     return false;
   }
   KORVAN_FAULT_POINT("flushed");
+  if (observer != nullptr) observer->Installing(filePart);
 
   const std::string oldPath = targetPath + ".old";
   // A leftover ".old" is the only copy when the file itself is missing (an
@@ -162,7 +173,8 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory,
 
 void SetSwapHookForTesting(SwapHookForTesting hook) { g_swapHook.store(hook); }
 
-std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList files) {
+std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList files,
+                          IUpdateObserver* observer) {
   // Without its separator: the listed names bring their own.
   const std::string baseDirectory = InstallationFolder(waitApp);
   if (baseDirectory.empty() && platform::DirectoryOf(waitApp).empty()) {
@@ -171,16 +183,31 @@ std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList fi
   g_log->Write(kLogLevel, "download save path: %s", baseDirectory.c_str());
 
   std::int32_t updated = 0;
+  const int count = static_cast<int>(
+      std::count_if(files.begin(), files.end(), [](const TFileInfo& f) { return f.needsUpdate; }));
+  int index = 0;
+  bool cancelled = false;
   try {
     for (const TFileInfo& file : files) {
       if (!file.needsUpdate) continue;
-      if (UpdateOneFile(url, baseDirectory, file)) ++updated;
+      // Each file is its own step: a cancel between two keeps the first.
+      if (observer != nullptr && observer->Cancelled()) {
+        cancelled = true;
+        break;
+      }
+      if (observer != nullptr) observer->Downloading(ExtractFileName(file.name), ++index, count);
+      if (UpdateOneFile(url, baseDirectory, file, observer, &cancelled)) ++updated;
+      if (cancelled) break;
     }
   } catch (const QueryFailed&) {
     return -1;
   } catch (const std::exception&) {
     // Out of memory, say: the records after this one are left alone.
     return -1;
+  }
+  if (cancelled) {
+    LogUpdateCancelled(updated);
+    return kUpdateCancelled;
   }
   return updated;
 }

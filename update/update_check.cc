@@ -9,6 +9,7 @@
 #include "platform/system_error.h"
 #include "platform/temp_files.h"
 #include "update/update.h"
+#include "update/update_observer.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ bool CheckUpdates(TFileInfoList& localFiles, std::string url, const std::string&
 }
 
 bool FetchServerFiles(const std::string& url, const std::optional<std::string>& publicKey,
-                      TFileInfoList& serverFiles) {
+                      TFileInfoList& serverFiles, IUpdateObserver* observer) {
   const std::shared_ptr<ICommonLog> log = g_log;
 
   const std::string directory = platform::TemporaryDirectory();
@@ -135,12 +136,17 @@ bool FetchServerFiles(const std::string& url, const std::optional<std::string>& 
 
   std::uint32_t received = 0;
   std::string responseText;
-  const std::int32_t result = DownloadFile(&received, &responseText, manifestUrl, manifestPath);
+  if (observer != nullptr) observer->Downloading("updateinfo.txt", 0, 0);
+  const std::int32_t result =
+      DownloadTryingAgain(&received, &responseText, manifestUrl, manifestPath, observer);
   if (result != 0) {
     const std::int32_t lastError = platform::LastError();
     // Gone before the box: while the user reads, another check may be given
     // the same temporary name.
     manifestFile.Remove();
+    // The user who cancelled knows why nothing follows.
+    if (result == platform::kCancelledError) return false;
+    if (observer != nullptr) observer->Finished();
     platform::ShowMessageBox(DownloadFailureText(result, lastError, responseText), kBoxCaption,
                              kBoxStyle);
     return false;

@@ -21,6 +21,12 @@ void FreeDynamicLibrary(LibraryHandle library) {
 
 void* FindExport(LibraryHandle library, const char* name) { return dlsym(library, name); }
 
+void* FindProgramExport(const char* name) {
+  // The program's own handle stays valid for the life of the process.
+  static void* const program = dlopen(nullptr, RTLD_LAZY);
+  return program != nullptr ? dlsym(program, name) : nullptr;
+}
+
 void* FindExportByOrdinal(LibraryHandle, int) { return nullptr; }
 
 const char kNativeLibraryExtension[] = ".so";

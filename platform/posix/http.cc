@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -20,10 +21,9 @@ constexpr std::int32_t kCurlErrorBase = 10000;
 constexpr std::int32_t kCurlErrorLast = kCurlErrorBase + 999;
 
 constexpr char kAgent[] = "KorvanUpdater";
-// Like WinINet's defaults: give up on a connection that cannot be made, or
-// that stops delivering, after a minute.
-constexpr long kTimeoutSeconds = 60;
 constexpr long kMaxRedirects = 20;
+// How often a watched download looks at its watcher while nothing arrives.
+constexpr int kWatchIntervalMs = 100;
 // Each piece curl receives is one write to the file: 512 KiB pieces cost a
 // tenth less processor time per byte than 64 KiB ones, and curl holds just
 // one such buffer per transfer.
@@ -134,9 +134,12 @@ void Configure(CURL* curl, const std::string& url, Transfer* transfer) {
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kTimeoutSeconds);
+  // Give up on a connection that cannot be made, or that stops delivering,
+  // after the time-out without a byte.
+  const long timeoutMs = CurrentDownloadTiming().noByteTimeoutMs;
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kTimeoutSeconds);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, (timeoutMs + 999) / 1000));
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
   // The host's threads must not see signals from name resolution.
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -147,12 +150,62 @@ void Configure(CURL* curl, const std::string& url, Transfer* transfer) {
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, transfer);
 }
 
-// Runs the transfer; 0 when the destination holds the complete body.
-std::int32_t Run(CURL* curl, const std::string& url, Transfer& transfer,
-                 std::string* responseText) {
-  Configure(curl, url, &transfer);
-  const CURLcode code = curl_easy_perform(curl);
+// The length the server announced for the body being written, or -1.
+std::int64_t AnnouncedLength(const Transfer& transfer) {
+  curl_off_t announced = -1;
+  if (transfer.file < 0) return -1;
+  curl_easy_getinfo(transfer.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+  return announced;
+}
 
+// The transfer driven step by step, so that the watcher is asked at least
+// every kWatchIntervalMs whatever the server does; `stopped` tells that it
+// said stop.
+CURLcode PerformWatched(CURL* curl, Transfer& transfer, DownloadProgress& progress, bool* stopped) {
+  CURLM* multi = curl_multi_init();
+  if (multi == nullptr) return CURLE_OUT_OF_MEMORY;
+  curl_multi_add_handle(multi, curl);
+  CURLcode code = CURLE_OK;
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastReport;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(multi, &running) != CURLM_OK) {
+      code = CURLE_OUT_OF_MEMORY;
+      break;
+    }
+    if (running == 0) {
+      int left = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+        if (message->msg == CURLMSG_DONE) code = message->data.result;
+      }
+      break;
+    }
+    // A fast transfer calls the watcher no more often than a slow one.
+    const Clock::time_point now = Clock::now();
+    if (now - lastReport >= std::chrono::milliseconds(kWatchIntervalMs / 2)) {
+      lastReport = now;
+      if (!progress.Continue(transfer.total, AnnouncedLength(transfer))) {
+        *stopped = true;
+        break;
+      }
+    }
+    curl_multi_poll(multi, nullptr, 0, kWatchIntervalMs, nullptr);
+  }
+  curl_multi_remove_handle(multi, curl);
+  curl_multi_cleanup(multi);
+  return code;
+}
+
+// Runs the transfer; 0 when the destination holds the complete body.
+std::int32_t Run(CURL* curl, const std::string& url, Transfer& transfer, std::string* responseText,
+                 DownloadProgress* progress) {
+  Configure(curl, url, &transfer);
+  bool stopped = false;
+  const CURLcode code = progress != nullptr ? PerformWatched(curl, transfer, *progress, &stopped)
+                                            : curl_easy_perform(curl);
+
+  if (stopped) return kCancelledError;
   if (transfer.fileError != 0) return transfer.fileError;
   if (transfer.refusedStatus != 0) {
     *responseText = transfer.statusLine;
@@ -170,18 +223,19 @@ std::int32_t Run(CURL* curl, const std::string& url, Transfer& transfer,
   }
   // An empty body never reached OnBody.
   if (transfer.file < 0 && !CreateDestination(transfer)) return transfer.fileError;
-  curl_off_t announced = -1;
-  curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+  const std::int64_t announced = AnnouncedLength(transfer);
   if (announced >= 0 && transfer.total != static_cast<std::uint64_t>(announced)) {
     return kIncompleteBodyError;
   }
+  if (progress != nullptr) progress->Continue(transfer.total, announced);
   return 0;
 }
 
 }  // namespace
 
 std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
-                          const std::string& url, const std::string& path) {
+                          const std::string& url, const std::string& path,
+                          DownloadProgress* progress) {
   *received = 0;
   static std::once_flag curlReady;
   std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -191,7 +245,7 @@ std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
   Transfer transfer;
   transfer.curl = curl;
   transfer.path = &path;
-  std::int32_t result = Run(curl, url, transfer, responseText);
+  std::int32_t result = Run(curl, url, transfer, responseText, progress);
   curl_easy_cleanup(curl);
 
   if (transfer.file >= 0) {
@@ -204,6 +258,23 @@ std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
   if (result != 0) return Failure(result);
   *received = static_cast<std::uint32_t>(transfer.total);
   return 0;
+}
+
+bool IsPassingFailure(std::int32_t code) {
+  if (IsPassingHttpFailure(code)) return true;
+  switch (code - kCurlErrorBase) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+      return true;
+    default:
+      return false;
+  }
 }
 
 std::string InternetErrorText(std::int32_t code) {

@@ -19,6 +19,10 @@ void* FindExport(LibraryHandle library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+void* FindProgramExport(const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), name));
+}
+
 void* FindExportByOrdinal(LibraryHandle library, int ordinal) {
   return reinterpret_cast<void*>(GetProcAddress(
       static_cast<HMODULE>(library), reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(ordinal))));

@@ -16,6 +16,13 @@
   /cut-release/PATH         the file PATH of the www folder: "updateinfo.txt"
                             and its signature whole, any other file in chunks
                             cut before its last chunk
+  /faulty/MODE/TOKEN/PATH   the file PATH of the www folder, with a fault the
+                            first time TOKEN asks for it, whole afterwards:
+                            cut-once (half its announced length, then close),
+                            503-once, stall-once (half, then silence for 10 s);
+                            404 (every time, files other than "updateinfo.txt"
+                            only), slow (whole, in 20 pieces 250 ms apart)
+  /tally/TOKEN/PATH         how often /faulty/.../TOKEN/PATH was asked for
 
 Pattern byte i is ((j*j*7 + j*13 + 5) % 251) with j = i % 65521, so that a
 shifted or repeated piece never matches; the tests compute the same.
@@ -46,6 +53,7 @@ def pattern(start, length):
 
 
 counters = {}
+tallies = {}
 counters_lock = threading.Lock()
 
 
@@ -201,6 +209,51 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"%x\r\n" % len(chunk) + chunk + b"\r\n")
         self.wfile.flush()
         self.close_connection = True
+
+    def route_faulty(self, args, _query):
+        mode, token, rest = args[0], args[1], args[2:]
+        path = os.path.realpath(os.path.join(self.server.www, *rest))
+        if not rest or not path.startswith(self.server.www + os.sep) or not os.path.isfile(path):
+            self.send_body(404, b"no such file\n", "text/plain")
+            return
+        key = token + "/" + "/".join(rest)
+        with counters_lock:
+            tallies[key] = tallies.get(key, 0) + 1
+            first = tallies[key] == 1
+        with open(path, "rb") as f:
+            data = f.read()
+        manifest = rest[-1].startswith("updateinfo.txt")
+        if mode == "404" and not manifest:
+            self.send_body(404, b"no such file\n", "text/plain")
+        elif mode == "503-once" and first:
+            self.send_body(503, b"busy\n", "text/plain")
+        elif mode in ("cut-once", "stall-once") and first:
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            self.wfile.write(data[:len(data) // 2])
+            self.wfile.flush()
+            if mode == "stall-once":
+                time.sleep(10)
+            self.close_connection = True
+        elif mode == "slow" and not manifest:
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            piece = max(1, -(-len(data) // 20))
+            for start in range(0, len(data), piece):
+                self.wfile.write(data[start:start + piece])
+                self.wfile.flush()
+                time.sleep(0.25)
+        else:
+            self.send_body(200, data)
+
+    def route_tally(self, args, _query):
+        with counters_lock:
+            value = tallies.get("/".join(args), 0)
+        self.send_body(200, b"%d" % value, "text/plain")
 
     def route_request(self, _args, _query):
         text = self.requestline + "\r\n" + str(self.headers)

@@ -67,6 +67,7 @@ class ApplyTest : public ::testing::Test {
   }
 
   ScopedTestLog log_;
+  ScopedShortDownloadWaits waits_;
   ScratchDirectory scratch_;
   ServedFolder served_;
   std::string url_, base_, waitApp_;

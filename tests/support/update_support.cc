@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/dialogs.h"
+#include "platform/http.h"
 #include "platform/module_path.h"
 #include "tests/support/test_support.h"
 #include "update/update.h"
@@ -63,6 +64,17 @@ int ScopedBoxRecorder::Record(const std::string& text, const std::string& captio
   g_recorder->boxes_.push_back({text, caption, style, platform::ComCallCountsOnThisThread(),
                                 g_recorder->look_ ? g_recorder->look_() : std::string()});
   return g_recorder->answer_;
+}
+
+ScopedShortDownloadWaits::ScopedShortDownloadWaits(int timeoutMs) {
+  platform::DownloadTiming timing;
+  timing.noByteTimeoutMs = timeoutMs;
+  timing.retryDelaysMs[0] = timing.retryDelaysMs[1] = 10;
+  platform::SetDownloadTimingForTesting(&timing);
+}
+
+ScopedShortDownloadWaits::~ScopedShortDownloadWaits() {
+  platform::SetDownloadTimingForTesting(nullptr);
 }
 
 std::string ManifestEntry(const std::string& name, int version, int release, int build) {

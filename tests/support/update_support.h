@@ -62,6 +62,16 @@ class ScopedBoxRecorder {
   std::function<std::string()> look_;
 };
 
+// While the object lives, a download gives up after `timeoutMs` without a
+// byte, and a download that failed in passing is tried again at once.
+class ScopedShortDownloadWaits {
+ public:
+  explicit ScopedShortDownloadWaits(int timeoutMs = 3000);
+  ~ScopedShortDownloadWaits();
+  ScopedShortDownloadWaits(const ScopedShortDownloadWaits&) = delete;
+  ScopedShortDownloadWaits& operator=(const ScopedShortDownloadWaits&) = delete;
+};
+
 // One entry of a manifest, and a manifest of such entries.
 std::string ManifestEntry(const std::string& name, int version, int release, int build);
 std::string Manifest(const std::vector<std::string>& entries);
