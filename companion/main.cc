@@ -113,8 +113,6 @@ int main(int argc, char** argv) {
                                              values.files.c_str(), values.hostProcessId);
   g_watching = false;
   progress.Finished();
-  // A stopped download that has not noticed yet still runs in the library,
-  // which must then stay until the process ends.
-  if (result != kUpdateCancelled) platform::FreeDynamicLibrary(library);
+  platform::FreeDynamicLibrary(library);
   return platform::ExitStatusFor(result);
 }

@@ -32,8 +32,10 @@ class ProgressDisplay {
   // window's close button; SIGINT or SIGTERM where those exist.
   bool CancelRequested() const;
 
- private:
+  // The platform's own, opaque here.
   struct State;
+
+ private:
   std::unique_ptr<State> state_;
 };
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Photographs the boxes a user of the 32-bit DLL sees, under Wine on a
 # virtual X screen: the confirmation, "Updater Information", "Updater
-# Warning" and the "Updater Files" box of a manifest that cannot be fetched.
+# Warning", the "Updater Files" box of a manifest that cannot be fetched, and
+# the companion's "Updater Progress" window of a slow download.
 # Writes docs/dialog-*.png. Usage: scripts/screenshots.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,6 +32,11 @@ for release in release broken; do
     >"$work/www/$release/updateinfo.txt"
 done
 cp "$work/www/release/Acme.ex4" "$work/www/release/Acme.Tools.dll"
+# A release the control server hands out slowly.
+mkdir -p "$work/www/slow"
+cp "$work/www/release/updateinfo.txt" "$work/www/slow/"
+head -c 3000000 /dev/zero >"$work/www/slow/Acme.ex4"
+cp "$work/www/slow/Acme.ex4" "$work/www/slow/Acme.Tools.dll"
 python3 tests/servers/test_servers.py start --state "$work/servers" --www "$work/www" \
   --nginx-port "$port" --control-port "$((port + 1))" --nginx "$(command -v nginx || echo /usr/sbin/nginx)" >/dev/null
 
@@ -63,4 +69,9 @@ photograph "Updater Warning" dialog-warning.png
 dialogs_wait_terminal
 run_terminal "http://127.0.0.1:$port/missing"
 photograph "Updater Files" dialog-files-failure.png
+dialogs_wait_terminal
+run_terminal "http://127.0.0.1:$((port + 1))/faulty/slow/screenshots-$$/slow"
+dialogs_wait_box "New version of files available" && dialogs_answer Return
+sleep 2  # some of the file received
+photograph "Updater Progress" dialog-progress.png
 dialogs_wait_terminal

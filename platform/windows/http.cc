@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "platform/windows/wide_text.h"
 
@@ -121,24 +123,29 @@ bool IsSuccess(const Answer& answer) {
   return answer.status == 0 || (answer.status >= 200 && answer.status <= 299);
 }
 
-// What one transfer shares with the thread that watches it: its progress,
-// and its internet handle, which the watcher closes to stop it. A transfer
-// nobody watches uses it alone.
+// One transfer, split between two threads: a reader that does all of
+// WinINet's work, and the caller, which writes the file and watches the
+// clock and the watcher. A read that waits on a silent server can then be
+// given up at once: WinINet under Wine has no time-out for it, and closing
+// its handles does not end it. A reader given up ends at its next step.
 struct Transfer {
   std::string url;
-  std::string path;
-  // Taken around opening and closing the handles and making the file, so
-  // that a stop never closes a handle twice nor misses a file.
+  HMODULE module = nullptr;  // kept loaded while the reader runs
+
   SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+  // Everything below is under `lock`.
+  bool stopped = false;  // given up: the reader touches no handle any more
   HINTERNET internet = nullptr;
-  bool stopped = false;  // the watcher closed `internet` and owns the rest
-  bool fileMade = false;
-  std::atomic<unsigned long long> received{0};
-  std::atomic<long long> announced{-1};
-  // The outcome, read once the transfer has ended.
-  std::int32_t result = 0;
+  bool answered = false;  // a 2xx answer arrived; its body follows
+  bool ended = false;
+  DWORD error = 0;  // the reader's failure, once ended
+  Answer answer;
   bool responseTextSet = false;
   std::string responseText;
+  std::vector<char> chunk;  // a piece of the body for the caller
+  DWORD chunkSize = 0;
+  bool chunkReady = false;
 };
 
 class Locked {
@@ -152,57 +159,47 @@ class Locked {
   SRWLOCK& lock_;
 };
 
-// Closes the transfer's handles unless a stop closed them already: their
-// numbers may then belong to another download.
-void CloseHandles(Transfer& transfer, HINTERNET request) {
+// The reader's end: its outcome for the caller, and its handles closed
+// unless the caller closed them on giving up (their numbers may then belong
+// to another download).
+void EndReading(Transfer& transfer, HINTERNET request, DWORD error) {
   const Locked locked(transfer.lock);
-  if (transfer.stopped) return;
-  if (request != nullptr) InternetCloseHandle(request);
-  InternetCloseHandle(transfer.internet);
+  transfer.ended = true;
+  transfer.error = error;
+  if (!transfer.stopped) {
+    if (request != nullptr) InternetCloseHandle(request);
+    InternetCloseHandle(transfer.internet);
+  }
   transfer.internet = nullptr;
+  WakeAllConditionVariable(&transfer.changed);
 }
 
-// Streams the body into the open file through `buffer` (kReadSize bytes);
-// 0 or the failure's code.
-DWORD CopyBody(HINTERNET request, HANDLE file, char* buffer, Transfer& transfer) {
-  for (;;) {
-    DWORD read = 0;
-    if (!InternetReadFile(request, buffer, kReadSize, &read)) {
-      return LastErrorOr(ERROR_INTERNET_CONNECTION_RESET);
-    }
-    if (read == 0) return 0;
-    transfer.received.fetch_add(read, std::memory_order_relaxed);
-    DWORD written = 0;
-    if (!WriteFile(file, buffer, read, &written, nullptr)) return LastErrorOr(ERROR_WRITE_FAULT);
-    if (written != read) return ERROR_DISK_FULL;
+// Hands one piece of the body to the caller; false once it gave up.
+bool HandOver(Transfer& transfer, std::vector<char>& piece, DWORD size) {
+  Locked locked(transfer.lock);
+  while (transfer.chunkReady && !transfer.stopped) {
+    SleepConditionVariableSRW(&transfer.changed, &transfer.lock, INFINITE, 0);
   }
+  if (transfer.stopped) return false;
+  std::swap(piece, transfer.chunk);
+  transfer.chunkSize = size;
+  transfer.chunkReady = true;
+  WakeAllConditionVariable(&transfer.changed);
+  return true;
 }
 
-// No byte for the time-out, while connecting or reading, ends the transfer
-// with ERROR_INTERNET_TIMEOUT.
-void SetTimeouts(HINTERNET internet) {
-  DWORD timeoutMs = static_cast<DWORD>(CurrentDownloadTiming().noByteTimeoutMs);
-  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                       INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-    InternetSetOptionA(internet, option, &timeoutMs, sizeof timeoutMs);
-  }
-}
-
-// The whole transfer; 0 or the failure's code.
-std::int32_t Run(Transfer& transfer, bool watched) {
+// The reader: opens the address and reads the body piece by piece, each as
+// soon as it is there, so that a slow line still shows progress.
+void Read(Transfer& transfer) {
   // A stored copy must never answer for the server.
   DeleteUrlCacheEntryA(transfer.url.c_str());
-
   HINTERNET internet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-  if (internet == nullptr) return LastErrorOr(ERROR_INTERNET_INTERNAL_ERROR);
-  SetTimeouts(internet);
+  if (internet == nullptr)
+    return EndReading(transfer, nullptr, LastErrorOr(ERROR_INTERNET_INTERNAL_ERROR));
   {
     const Locked locked(transfer.lock);
-    if (transfer.stopped) {
-      InternetCloseHandle(internet);
-      return kCancelledError;
-    }
     transfer.internet = internet;
+    if (transfer.stopped) InternetCloseHandle(internet);
   }
 
   HINTERNET request = OpenFollowingRedirects(internet, transfer.url);
@@ -214,10 +211,12 @@ std::int32_t Run(Transfer& transfer, bool watched) {
     // A text that does not fit is not delivered at all: it reads as empty.
     if (!InternetGetLastResponseInfoA(&code, text, &length)) text[0] = '\0';
     text[kResponseTextSize - 1] = '\0';
-    transfer.responseText = text;
-    transfer.responseTextSet = true;
-    CloseHandles(transfer, nullptr);
-    return error;
+    {
+      const Locked locked(transfer.lock);
+      transfer.responseText = text;
+      transfer.responseTextSet = true;
+    }
+    return EndReading(transfer, nullptr, error);
   }
 
   // An error page is no file: an answer outside 2xx leaves the destination
@@ -225,111 +224,154 @@ std::int32_t Run(Transfer& transfer, bool watched) {
   Answer answer;
   DWORD error = ReadAnswer(request, &answer);
   if (error == 0 && !IsSuccess(answer)) {
-    transfer.responseText = StatusLine(request);
+    const std::string statusLine = StatusLine(request);
+    const Locked locked(transfer.lock);
+    transfer.responseText = statusLine;
     transfer.responseTextSet = true;
     error = kHttpStatusErrorBase + std::min<DWORD>(answer.status, 999);
   }
-  if (error != 0) {
-    CloseHandles(transfer, request);
-    return error;
-  }
-  transfer.announced = answer.contentLength;
-
-  // On the heap: the host's threads may have small stacks. Taken before the
-  // file is made, so that a lack of memory leaves the destination as it was.
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadSize]);
-  if (!buffer) {
-    CloseHandles(transfer, request);
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
-
-  const std::wstring widePath = WidenAnsi(transfer.path);
-  HANDLE file = INVALID_HANDLE_VALUE;
+  if (error != 0) return EndReading(transfer, request, error);
   {
     const Locked locked(transfer.lock);
-    if (transfer.stopped) return kCancelledError;
-    // A watcher that stops a stalled transfer removes the file itself.
-    file = CreateFileW(widePath.c_str(), GENERIC_WRITE, watched ? FILE_SHARE_DELETE : 0, nullptr,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      error = LastErrorOr(ERROR_CANNOT_MAKE);
-    } else {
-      // A device given as the destination is no file to remove.
-      transfer.fileMade = GetFileType(file) == FILE_TYPE_DISK;
+    transfer.answer = answer;
+    transfer.answered = true;
+    WakeAllConditionVariable(&transfer.changed);
+  }
+
+  std::vector<char> piece(kReadSize);
+  for (;;) {
+    // Waits until some of the body is there, then takes all of it up to
+    // kReadSize: each call costs about 110 us under Wine whatever it
+    // delivers.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
+      error = LastErrorOr(ERROR_INTERNET_CONNECTION_RESET);
+      break;
     }
+    if (piece.size() < kReadSize) piece.resize(kReadSize);
+    DWORD read = 0;
+    if (!InternetReadFile(request, piece.data(), std::max<DWORD>(1, std::min(available, kReadSize)),
+                          &read)) {
+      error = LastErrorOr(ERROR_INTERNET_CONNECTION_RESET);
+      break;
+    }
+    if (read == 0 || !HandOver(transfer, piece, read)) break;
   }
-  if (file == INVALID_HANDLE_VALUE) {
-    CloseHandles(transfer, request);
-    return error;
-  }
-
-  error = CopyBody(request, file, buffer.get(), transfer);
-  const unsigned long long total = transfer.received;
-  // A connection that drops may end like a complete body; only the
-  // announced length tells them apart.
-  if (error == 0 && answer.contentLength >= 0 &&
-      total != static_cast<unsigned long long>(answer.contentLength)) {
-    error = kIncompleteBodyError;
-  }
-  if (!CloseHandle(file) && error == 0) error = LastErrorOr(ERROR_WRITE_FAULT);
-  // What was written of a failed transfer is no file either; the caller
-  // would only have to tell it from a complete one.
-  if (error != 0 && transfer.fileMade) DeleteFileW(widePath.c_str());
-  CloseHandles(transfer, request);
-  {
-    const Locked locked(transfer.lock);
-    if (transfer.stopped) return kCancelledError;
-  }
-  return static_cast<std::int32_t>(error);
+  EndReading(transfer, request, error);
 }
 
-// How often a watched download looks at its watcher, and how long a stop
-// waits for the transfer to notice before it leaves it behind.
-constexpr DWORD kWatchIntervalMs = 100;
-constexpr DWORD kStopWaitMs = 500;
-
-DWORD WINAPI RunOnItsThread(void* parameter) {
-  const std::unique_ptr<std::shared_ptr<Transfer>> owner(
-      static_cast<std::shared_ptr<Transfer>*>(parameter));
-  Transfer& transfer = **owner;
-  try {
-    transfer.result = Run(transfer, /*watched=*/true);
-  } catch (...) {
-    transfer.result = ERROR_NOT_ENOUGH_MEMORY;
+DWORD WINAPI ReadOnItsThread(void* parameter) {
+  HMODULE module = nullptr;
+  {
+    const std::unique_ptr<std::shared_ptr<Transfer>> owner(
+        static_cast<std::shared_ptr<Transfer>*>(parameter));
+    Transfer& transfer = **owner;
+    module = transfer.module;
+    try {
+      Read(transfer);
+    } catch (...) {
+      // Out of memory: the transfer ends as a failure.
+      const Locked locked(transfer.lock);
+      transfer.ended = true;
+      transfer.error = ERROR_NOT_ENOUGH_MEMORY;
+      WakeAllConditionVariable(&transfer.changed);
+    }
   }
+  // The library may be unloaded while a reader that was given up still
+  // waits on a silent server; it stays loaded until the reader ends.
+  if (module != nullptr) FreeLibraryAndExitThread(module, 0);
   return 0;
 }
 
-// The transfer runs on a thread of its own, so that a watcher is asked
-// every kWatchIntervalMs even while a read waits on a silent server. A stop
-// closes the internet handle, which ends a waiting read; a read that does
-// not end is left to its time-out, its file removed already.
-std::int32_t RunWatched(const std::shared_ptr<Transfer>& transfer, DownloadProgress& progress) {
-  auto* owner = new std::shared_ptr<Transfer>(transfer);
-  HANDLE thread = CreateThread(nullptr, 0, &RunOnItsThread, owner, 0, nullptr);
-  if (thread == nullptr) {
-    delete owner;
-    return static_cast<std::int32_t>(LastErrorOr(ERROR_NOT_ENOUGH_MEMORY));
-  }
-  while (WaitForSingleObject(thread, kWatchIntervalMs) == WAIT_TIMEOUT) {
-    if (progress.Continue(transfer->received, transfer->announced)) continue;
-    bool removeFile = false;
+// How often the caller looks at the clock and the watcher while nothing
+// arrives.
+constexpr DWORD kWatchIntervalMs = 100;
+
+// Gives the reader up: it ends at its next step. Closing its handles ends a
+// waiting read where WinINet allows it.
+void GiveUp(Transfer& transfer) {
+  const Locked locked(transfer.lock);
+  transfer.stopped = true;
+  if (transfer.internet != nullptr) InternetCloseHandle(transfer.internet);
+  transfer.internet = nullptr;
+  WakeAllConditionVariable(&transfer.changed);
+}
+
+// The caller's side: the file, the time-out without a byte, and the
+// watcher. 0 or the failure's code; `total` counts the body's bytes.
+DWORD Receive(Transfer& transfer, const std::wstring& widePath, DownloadProgress* progress,
+              unsigned long long* total, bool* fileMade) {
+  const ULONGLONG timeoutMs = static_cast<ULONGLONG>(CurrentDownloadTiming().noByteTimeoutMs);
+  ULONGLONG lastByte = GetTickCount64();
+  HANDLE file = INVALID_HANDLE_VALUE;
+  std::vector<char> piece;
+  DWORD error = 0;
+  long long announced = -1;
+  for (;;) {
+    DWORD size = 0;
+    bool answered = false, ended = false;
     {
-      const Locked locked(transfer->lock);
-      transfer->stopped = true;
-      if (transfer->internet != nullptr) InternetCloseHandle(transfer->internet);
-      transfer->internet = nullptr;
-      removeFile = transfer->fileMade;
+      Locked locked(transfer.lock);
+      if (!transfer.chunkReady && !transfer.ended &&
+          (file != INVALID_HANDLE_VALUE || !transfer.answered)) {
+        SleepConditionVariableSRW(&transfer.changed, &transfer.lock, kWatchIntervalMs, 0);
+      }
+      answered = transfer.answered;
+      announced = transfer.answer.contentLength;
+      if (transfer.chunkReady) {
+        std::swap(piece, transfer.chunk);
+        size = transfer.chunkSize;
+        transfer.chunkReady = false;
+        WakeAllConditionVariable(&transfer.changed);
+      } else if (transfer.ended) {
+        ended = true;
+        error = transfer.error;
+      }
     }
-    if (WaitForSingleObject(thread, kStopWaitMs) != WAIT_OBJECT_0 && removeFile) {
-      DeleteFileW(WidenAnsi(transfer->path).c_str());
+    // The file is made, or emptied, only once a 2xx answer is here.
+    if (answered && file == INVALID_HANDLE_VALUE) {
+      file = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file == INVALID_HANDLE_VALUE) {
+        error = LastErrorOr(ERROR_CANNOT_MAKE);
+        break;
+      }
+      // A device given as the destination is no file to remove.
+      *fileMade = GetFileType(file) == FILE_TYPE_DISK;
     }
-    CloseHandle(thread);
-    return kCancelledError;
+    if (size > 0) {
+      DWORD written = 0;
+      if (!WriteFile(file, piece.data(), size, &written, nullptr)) {
+        error = LastErrorOr(ERROR_WRITE_FAULT);
+        break;
+      }
+      if (written != size) {
+        error = ERROR_DISK_FULL;
+        break;
+      }
+      *total += size;
+      lastByte = GetTickCount64();
+    }
+    if (ended) break;
+    if (progress != nullptr && !progress->Continue(*total, answered ? announced : -1)) {
+      error = static_cast<DWORD>(kCancelledError);
+      break;
+    }
+    if (GetTickCount64() - lastByte > timeoutMs) {
+      error = ERROR_INTERNET_TIMEOUT;
+      break;
+    }
   }
-  CloseHandle(thread);
-  if (transfer->result == 0) progress.Continue(transfer->received, transfer->announced);
-  return transfer->result;
+  // A connection that drops may end like a complete body; only the
+  // announced length tells them apart.
+  if (error == 0 && announced >= 0 && *total != static_cast<unsigned long long>(announced)) {
+    error = kIncompleteBodyError;
+  }
+  if (error == 0 && progress != nullptr) progress->Continue(*total, announced);
+  if (file != INVALID_HANDLE_VALUE && !CloseHandle(file) && error == 0) {
+    error = LastErrorOr(ERROR_WRITE_FAULT);
+  }
+  return error;
 }
 
 }  // namespace
@@ -338,15 +380,35 @@ std::int32_t DownloadFile(std::uint32_t* received, std::string* responseText,
                           const std::string& url, const std::string& path,
                           DownloadProgress* progress) {
   *received = 0;
-  const auto transfer = std::make_shared<Transfer>();
+  std::shared_ptr<Transfer> transfer(new (std::nothrow) Transfer);
+  auto* owner = transfer ? new (std::nothrow) std::shared_ptr<Transfer>(transfer) : nullptr;
+  if (owner == nullptr) return Failure(ERROR_NOT_ENOUGH_MEMORY);
   transfer->url = url;
-  transfer->path = path;
-  const std::int32_t result =
-      progress != nullptr ? RunWatched(transfer, *progress) : Run(*transfer, /*watched=*/false);
-  if (result == kCancelledError) return Failure(kCancelledError);
-  if (transfer->responseTextSet) *responseText = transfer->responseText;
-  if (result != 0) return Failure(static_cast<DWORD>(result));
-  *received = static_cast<std::uint32_t>(transfer->received);
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                     reinterpret_cast<LPCWSTR>(&ReadOnItsThread), &transfer->module);
+  HANDLE thread = CreateThread(nullptr, 0, &ReadOnItsThread, owner, 0, nullptr);
+  if (thread == nullptr) {
+    const DWORD error = LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+    if (transfer->module != nullptr) FreeLibrary(transfer->module);
+    delete owner;
+    return Failure(error);
+  }
+  CloseHandle(thread);
+
+  const std::wstring widePath = WidenAnsi(path);
+  unsigned long long total = 0;
+  bool fileMade = false;
+  DWORD error = Receive(*transfer, widePath, progress, &total, &fileMade);
+  GiveUp(*transfer);
+  // What was written of a failed transfer is no file either; the caller
+  // would only have to tell it from a complete one.
+  if (error != 0 && fileMade) DeleteFileW(widePath.c_str());
+  {
+    const Locked locked(transfer->lock);
+    if (transfer->responseTextSet) *responseText = transfer->responseText;
+  }
+  if (error != 0) return Failure(error);
+  *received = static_cast<std::uint32_t>(total);
   return 0;
 }
 

@@ -42,6 +42,13 @@ dialogs_wait_box() {
   sleep 1  # drawn and ready for keys
 }
 
+# dialogs_watch_window CAPTION FILE: creates FILE once a window with that
+# caption shows; runs until killed.
+dialogs_watch_window() {
+  while ! xdotool search --name "^$1\$" >/dev/null 2>&1; do sleep 0.1; done
+  touch "$2"
+}
+
 # dialogs_answer KEY: Escape (Cancel) or Return (OK) to the box in front.
 dialogs_answer() { xdotool key "$1"; }
 

@@ -21,7 +21,7 @@
                             cut-once (half its announced length, then close),
                             503-once, stall-once (half, then silence for 10 s);
                             404 (every time, files other than "updateinfo.txt"
-                            only), slow (whole, in 20 pieces 250 ms apart)
+                            only), slow (whole, in 40 pieces 250 ms apart)
   /tally/TOKEN/PATH         how often /faulty/.../TOKEN/PATH was asked for
 
 Pattern byte i is ((j*j*7 + j*13 + 5) % 251) with j = i % 65521, so that a
@@ -242,7 +242,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Type", "application/octet-stream")
             self.send_header("Content-Length", str(len(data)))
             self.end_headers()
-            piece = max(1, -(-len(data) // 20))
+            piece = max(1, -(-len(data) // 40))
             for start in range(0, len(data), piece):
                 self.wfile.write(data[start:start + piece])
                 self.wfile.flush()
