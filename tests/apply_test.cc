@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/apply_fixture.h"
+#include "update/update_observer.h"
 
 namespace fs = std::filesystem;
 
@@ -31,6 +32,49 @@ TEST_F(Apply, SwapsTheDownloadIntoPlaceAndLogsEveryStep) {
   Strings expected = {"download save path: " + base_};
   for (const std::string& line : SwapLines("/Lib/Foo.dll")) expected.push_back(line);
   EXPECT_EQ(Log(), expected);
+}
+
+// Records what the apply shows, and cancels once file `cancelAt` has begun to
+// arrive.
+class CancellingObserver : public IUpdateObserver {
+ public:
+  explicit CancellingObserver(int cancelAt) : cancelAt_(cancelAt) {}
+  void Downloading(const std::string& name, int index, int count) override {
+    steps.push_back(name + " " + std::to_string(index) + "/" + std::to_string(count));
+    armed_ = index >= cancelAt_;
+  }
+  void Received(std::uint64_t received, std::int64_t) override {
+    cancelled_ = cancelled_ || (armed_ && received > 0);
+  }
+  void Retrying(int seconds) override { steps.push_back("retry " + std::to_string(seconds)); }
+  void Installing(const std::string& name) override { steps.push_back("install " + name); }
+  bool Cancelled() override { return cancelled_; }
+  void Finished() override {}
+  Strings steps;
+
+ private:
+  int cancelAt_;
+  bool armed_ = false;
+  bool cancelled_ = false;
+};
+
+TEST_F(Apply, ACancelKeepsWhatIsSwappedAndStopsTheDownloadUnderWay) {
+  Install("/Lib/A.dll", "old A");
+  Install("/Lib/B.dll", "old B");
+  Serve("A.dll", "new A");
+  Serve("B.dll", test::PatternBytes(200000));
+  // Both arrive slowly, B over ten seconds.
+  url_ = test::ControlBase() + "/faulty/slow/" + test::UniqueName("cancel") + "/" + served_.name();
+  CancellingObserver observer(2);
+  EXPECT_EQ(ApplyUpdates(url_, waitApp_, {Record("/Lib/A.dll"), Record("/Lib/B.dll")}, &observer),
+            kUpdateCancelled);
+
+  EXPECT_EQ(observer.steps, (Strings{"A.dll 1/2", "install A.dll", "B.dll 2/2"}));
+  EXPECT_EQ(Installed("/Lib/A.dll"), "new A");
+  EXPECT_EQ(Installed("/Lib/B.dll"), "old B");
+  EXPECT_FALSE(Exists("/Lib/B.dll.new"));
+  EXPECT_FALSE(Exists("/Lib/B.dll.old"));
+  EXPECT_EQ(Log().back(), "Update cancelled by the user: 1 files installed before the cancel");
 }
 
 TEST_F(Apply, NothingMarkedWritesOnlyTheSavePath) {
