@@ -138,21 +138,26 @@ void TCommonLog::CheckRotation() {
   // back, or a first line on 2 January after 30 December, is not.
   const bool dayChanged =
       current.tm_yday > lastTime.tm_yday || (current.tm_yday == 0 && lastTime.tm_yday != 0);
-  const bool sizeReached = file.Size() >= maxSize;
+  const bool sizeReached = file.Size() >= maxSize && (sizeRotationRefusedAt == 0 ||
+                                                      second.time - sizeRotationRefusedAt >= 60 ||
+                                                      second.time < sizeRotationRefusedAt);
 
   if (dayChanged || sizeReached) {
     char suffix[32] = {};
     std::strftime(suffix, sizeof suffix, "%Y%m%d_%H%M%S", &lastTime);
     const std::string newName = fileName + "." + suffix;
-    // "reloging" kept verbatim: log readers look for the line as it is.
-    file.AppendText(Formatted("[%s] : Closed for reloging, passed day will be saved in %s",
-                              fileName.c_str(), newName.c_str()));
-    file.Close();
     platform::NativePath newLocation = nativeFileName;
     newLocation += platform::NativePathOf(std::string(".") + suffix);
-    const int error = platform::RenameNoReplace(nativeFileName, newLocation);
+    // "reloging" kept verbatim: log readers look for the line as it is.
+    const int error = file.CloseAndMoveAside(
+        nativeFileName, newLocation,
+        Formatted("[%s] : Closed for reloging, passed day will be saved in %s", fileName.c_str(),
+                  newName.c_str()));
     if (error != 0) {
       std::printf("renaming %s to %s failed with %d\n", fileName.c_str(), newName.c_str(), error);
+      // Another process holds the file (Windows): the size limit would
+      // start a rotation at every line. Once a minute is enough.
+      sizeRotationRefusedAt = second.time;
     }
     Open();
   }

@@ -62,6 +62,8 @@ class TCommonLog : public ICommonLog {
   platform::AppendFile file;            // the log file; standard error takes its place in
                                         // the fallback state
   std::int64_t maxSize;
+  // When a rotation for size was last refused; 0 when none was.
+  std::time_t sizeRotationRefusedAt = 0;
 
   // The lines of one second share its stamp and local time, which take
   // longer to work out than the rest of a line.

@@ -28,6 +28,16 @@ class AppendFile {
   bool IsOpen() const { return handle_ != kClosed; }
   void Close();
 
+  // The rotation: ends the file at `path` with `closingRemark`, closes it and
+  // renames it to `newPath` without replacing a file there. When `path` no
+  // longer names this file (another process rotated it a moment ago and
+  // opened the new day's file there), it is only closed: renaming would give
+  // the other's new lines the old day's name. POSIX keeps two processes'
+  // rotations apart with a lock on the file; Windows lets no one rename a
+  // file another process holds open. Returns 0, or the rename's errno.
+  int CloseAndMoveAside(const NativePath& path, const NativePath& newPath,
+                        const std::string& closingRemark);
+
   // Writes `text` at the file's end in one piece, every line feed stored as
   // this platform's text files have it (CR LF on Windows, as a text-mode
   // stream writes it). False when not all of it could be written.

@@ -241,6 +241,48 @@ TEST_F(CommonLogTest, AnExistingRotatedFileIsNeverReplaced) {
                    rotated + Line("second")));
 }
 
+TEST_F(CommonLogTest, ARefusedRotationForSizeIsTriedAgainAfterAMinuteOnly) {
+  test::WriteFile(path_, "");
+  fs::resize_file(path_, TCommonLog::kMaxSize);
+  // The rotated name is taken, as another process's open file would refuse it.
+  test::WriteFile(path_ + ".20160122_211405", "kept");
+  TCommonLog log(path_);
+  testing::internal::CaptureStdout();
+  for (int second : {5, 20, 40}) {
+    SetTime(LocalTime(2016, 1, 22, 21, 14, second));
+    log.Write(4, "within the minute");
+  }
+  const std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(test::Split(printed, '\n').size(), 1u) << printed;
+  EXPECT_FALSE(test::FileExists(path_ + ".20160122_211440"));
+  SetTime(LocalTime(2016, 1, 22, 21, 15, 6));
+  log.Write(4, "a minute later");
+  EXPECT_TRUE(test::FileExists(path_ + ".20160122_211440"));
+  EXPECT_EQ(test::ReadFile(path_), Stored(Line("a minute later")));
+}
+
+TEST_F(CommonLogTest, AtMidnightTwoWritersGiveTheNewDaysLinesTheCurrentName) {
+  // Each object opens the file for itself, as two processes do.
+  TCommonLog first(path_);
+  TCommonLog second(path_);
+  SetTime(LocalTime(2016, 1, 22, 23, 59, 59));
+  first.Write(4, "day one, first");
+  second.Write(4, "day one, second");
+  SetTime(LocalTime(2016, 1, 23, 0, 0, 1));
+  first.Write(4, "day two, first");
+  second.Write(4, "day two, second");
+  first.Write(4, "day two, first again");
+
+  const std::string log = test::ReadFile(path_);
+  for (const char* line : {"day two, first", "day two, second", "day two, first again"}) {
+    EXPECT_NE(log.find(Stored(Line(line))), std::string::npos) << line;
+  }
+  for (const auto& entry : fs::directory_iterator(directory_.path())) {
+    if (entry.path().string() == path_) continue;
+    EXPECT_EQ(test::ReadFile(entry.path()).find("day two"), std::string::npos) << entry.path();
+  }
+}
+
 TEST_F(CommonLogTest, AnUnopenableFileFallsBackToStandardError) {
   const std::string path = directory_.File("missing") + "/KorvanUpdaterLog.log";
   testing::internal::CaptureStdout();

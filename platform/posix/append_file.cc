@@ -1,10 +1,13 @@
 #include "platform/append_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/file_system.h"
 
 namespace platform {
 
@@ -26,6 +29,27 @@ void AppendFile::Close() {
   close(static_cast<int>(handle_));
   handle_ = kClosed;
   size_ = -1;
+}
+
+int AppendFile::CloseAndMoveAside(const NativePath& path, const NativePath& newPath,
+                                  const std::string& closingRemark) {
+  if (!IsOpen()) return EBADF;
+  const int descriptor = static_cast<int>(handle_);
+  // Held until the close: another process's rotation waits, then finds the
+  // path naming a file other than its own.
+  while (flock(descriptor, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  struct stat opened {};
+  struct stat named {};
+  const bool stillThere = fstat(descriptor, &opened) == 0 && stat(path.c_str(), &named) == 0 &&
+                          opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+  int error = 0;
+  if (stillThere) {
+    AppendText(closingRemark);
+    error = RenameNoReplace(path, newPath);
+  }
+  Close();
+  return error;
 }
 
 bool AppendFile::AppendText(const std::string& text) {

@@ -1,4 +1,5 @@
 #include "platform/append_file.h"
+#include "platform/file_system.h"
 
 #include <windows.h>
 
@@ -71,6 +72,14 @@ void AppendFile::Close() {
   CloseHandle(Native(handle_));
   handle_ = kClosed;
   size_ = -1;
+}
+
+int AppendFile::CloseAndMoveAside(const NativePath& path, const NativePath& newPath,
+                                  const std::string& closingRemark) {
+  AppendText(closingRemark);
+  // An open file cannot be renamed here, not even by its opener.
+  Close();
+  return RenameNoReplace(path, newPath);
 }
 
 bool AppendFile::AppendText(const std::string& text) {
