@@ -16,8 +16,11 @@ struct Turns {
 };
 
 Turns& ProcessTurns() {
-  static Turns turns;
-  return turns;
+  // Never destroyed: a process ending stops its threads wherever they are,
+  // one perhaps waiting here, and destroying the condition then hangs the
+  // library's unload.
+  static Turns* const turns = new Turns;
+  return *turns;
 }
 
 }  // namespace
