@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 std::shared_ptr<ICommonLog> g_log;
 
@@ -59,7 +60,8 @@ std::string Formatted(const char* format, ...) {
 
 }  // namespace
 
-ICommonLog::ICommonLog(const std::string& path) : fileName(path), maxLevel(5) {}
+ICommonLog::ICommonLog(const std::string& path)
+    : fileName(path), maxLevel(5), folder_(platform::DirectoryOf(path)) {}
 
 ICommonLog::~ICommonLog() = default;
 

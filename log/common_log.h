@@ -29,10 +29,17 @@ class ICommonLog {
   virtual std::int32_t Write(std::int32_t level, const char* format, ...)
       KORVAN_PRINTF_FORMAT(3, 4) = 0;
 
+  // The folder the log's path names, with its final separator: the updater
+  // keeps its small files beside the log. Empty when the path names none.
+  const std::string& folder() const { return folder_; }
+
  protected:
   std::string fileName;  // empty in the fallback state
   std::int32_t maxLevel;
   std::mutex mutex;  // the file: every line, a rotation, the final close
+
+ private:
+  const std::string folder_;  // fixed at construction, unlike fileName
 };
 
 class TCommonLog : public ICommonLog {

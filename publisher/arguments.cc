@@ -84,6 +84,13 @@ bool ParseArguments(const std::vector<std::string>& arguments, PublishOptions* o
         options->previousManifest = value;
       } else if (argument == "--sign") {
         options->secretKeyFile = value;
+      } else if (argument == "--expires") {
+        // A hundred years at most: no date beyond what every clock can hold.
+        if (!ParseNumber(value, &options->expiresDays) || options->expiresDays < 1 ||
+            options->expiresDays > 36500) {
+          *error = "--expires takes a number of days from 1 to 36500, not \"" + value + "\"";
+          return false;
+        }
       } else {
         *error = "unknown option " + argument;
         return false;
@@ -97,6 +104,10 @@ bool ParseArguments(const std::vector<std::string>& arguments, PublishOptions* o
   }
   if (options->folder.empty()) {
     *error = "the release folder is missing";
+    return false;
+  }
+  if (options->expiresDays != 0 && options->secretKeyFile.empty()) {
+    *error = "--expires needs --sign: only a signature carries the expiry";
     return false;
   }
   return true;

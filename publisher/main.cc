@@ -1,5 +1,5 @@
 // korvan-publish FOLDER [--version NAME=V.R.B]... [--description NAME=TEXT]...
-//                [--previous OLD_MANIFEST] [--sign SECRET_KEY_FILE]
+//                [--previous OLD_MANIFEST] [--sign SECRET_KEY_FILE [--expires DAYS]]
 #include <exception>
 #include <fstream>
 #include <iostream>
@@ -12,14 +12,16 @@ namespace {
 
 const char kUsage[] =
     "usage: korvan-publish FOLDER [--version NAME=V.R.B]... [--description NAME=TEXT]...\n"
-    "                      [--previous OLD_MANIFEST] [--sign SECRET_KEY_FILE]\n"
+    "                      [--previous OLD_MANIFEST] [--sign SECRET_KEY_FILE [--expires DAYS]]\n"
     "\n"
     "Writes FOLDER/updateinfo.txt with one record for every file directly in FOLDER:\n"
     "its name, version, size, sha1 and sha256. A library's version is read from the\n"
     "library itself, as the updater reads it; other files need --version. Refuses\n"
     "(exit 1, updateinfo.txt untouched) names that differ only in letter case, names\n"
     "a URL cannot carry as they are, unknown versions and versions lower than in\n"
-    "--previous. --sign runs minisign, producing updateinfo.txt.minisig.\n";
+    "--previous. --sign runs minisign, producing updateinfo.txt.minisig; with\n"
+    "--expires the updater refuses the release DAYS days after signing, so that a\n"
+    "server kept from updating is noticed: publish and sign again before then.\n";
 
 // The helper mode the Linux build runs a Windows build in under Wine:
 // --read-version LIBRARY ANSWER_FILE writes "V.R.B" to ANSWER_FILE.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/clock.h"
 #include "platform/file_digest.h"
 #include "platform/native_path.h"
 #include "platform/program_search.h"
@@ -218,11 +219,18 @@ int Publish(const PublishOptions& options, VersionReader& reader, std::ostream& 
   out << "korvan-publish: wrote " << manifest << " (" << entries.size()
       << (entries.size() == 1 ? " file)\n" : " files)\n");
   if (!minisign.empty()) {
-    if (!SignManifest(minisign, options.secretKeyFile, manifest, &error)) {
+    const std::string comment = options.expiresDays == 0
+                                    ? std::string()
+                                    : TrustedCommentExpiring(platform::Now(), options.expiresDays);
+    if (!SignManifest(minisign, options.secretKeyFile, manifest, comment, &error)) {
       err << "korvan-publish: " << manifest << " is written but not signed: " << error << "\n";
       return 1;
     }
-    out << "korvan-publish: signed " << manifest << ".minisig\n";
+    out << "korvan-publish: signed " << manifest << ".minisig";
+    if (options.expiresDays != 0) {
+      out << ", valid for " << options.expiresDays << " days: sign again before then";
+    }
+    out << "\n";
   }
   return 0;
 }

@@ -28,6 +28,7 @@ struct PublishOptions {
   std::map<std::string, std::string> descriptions;  // --description NAME=TEXT
   std::string previousManifest;                     // --previous, empty for none
   std::string secretKeyFile;                        // --sign, empty for none
+  std::int32_t expiresDays = 0;                     // --expires, 0 for never
 };
 
 // Reads the command line; false, with the reason in `error`, when it is
@@ -93,9 +94,14 @@ std::string FormatManifest(const std::vector<ManifestEntry>& entries);
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);
 
 // Signs `manifest` with minisign's secret key, producing manifest +
-// ".minisig". False, with the reason, on failure.
+// ".minisig" with `trustedComment`, or minisign's own when it is empty.
+// False, with the reason, on failure.
 bool SignManifest(const std::string& minisign, const std::string& secretKeyFile,
-                  const std::string& manifest, std::string* error);
+                  const std::string& manifest, const std::string& trustedComment,
+                  std::string* error);
+// Minisign's usual trusted comment for a manifest signed at `now`, with the
+// moment `days` later at which the updater stops accepting it.
+std::string TrustedCommentExpiring(std::int64_t now, std::int32_t days);
 
 // The whole run: checks everything first, writes the manifest only when
 // nothing is refused, then signs it. Progress goes to `out`, refusals and

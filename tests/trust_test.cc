@@ -13,6 +13,7 @@
 #include "host/update_runs.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/testing.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
@@ -84,10 +85,11 @@ class Installation {
   }
 
   std::string Installed() const { return test::ReadFile(base_ + kTarget); }
-  // Nothing changed: the installed file, no ".new" or ".old" beside it, no
-  // temporary file left.
-  ::testing::AssertionResult Untouched() const {
-    if (Installed() != kInstalled) return ::testing::AssertionFailure() << "Foo.dll replaced";
+  void Install(const std::string& content) const { test::WriteFile(base_ + kTarget, content); }
+  // Nothing changed: the installed file still `installed`, no ".new" or
+  // ".old" beside it, no temporary file left.
+  ::testing::AssertionResult Untouched(const std::string& installed = kInstalled) const {
+    if (Installed() != installed) return ::testing::AssertionFailure() << "Foo.dll replaced";
     for (const char* suffix : {".new", ".old"}) {
       if (test::FileExists(base_ + kTarget + suffix)) {
         return ::testing::AssertionFailure() << "Foo.dll" << suffix << " left";
@@ -99,6 +101,10 @@ class Installation {
     return ::testing::AssertionSuccess();
   }
   Strings Log() const { return log_.Messages(); }
+  // What the updater remembers installing, kept beside the log.
+  std::string InstalledRecordPath() const {
+    return platform::DirectoryOf(log_.path()) + kInstalledFilesName;
+  }
 
  private:
   test::ScopedBoxRecorder recorder_;
@@ -108,6 +114,20 @@ class Installation {
 };
 
 std::string Release(const std::string& name) { return test::NginxBase() + "/signed/" + name; }
+
+// Serves the signed release `name` at the folder's one address, in place of
+// the one served there before.
+void ServeRelease(const test::ServedFolder& folder, const std::string& name) {
+  for (const char* file : {"updateinfo.txt", "updateinfo.txt.minisig", "Foo.dll"}) {
+    folder.Put(file, test::ReadFile(test::ServedFilePath("signed/" + name + "/" + file)));
+  }
+}
+
+std::size_t CountStartingWith(const Strings& lines, const std::string& start) {
+  return static_cast<std::size_t>(
+      std::count_if(lines.begin(), lines.end(),
+                    [&](const std::string& line) { return line.rfind(start, 0) == 0; }));
+}
 
 // The request lines nginx has logged so far.
 std::string NginxAccessLog() {
@@ -124,8 +144,9 @@ TEST(Trust, ReleasesSignedByTheVendorInstallAndNothingOlderRollsBack) {
   };
   const Case cases[] = {
       {"signed over the hash, digest in capitals", "good", true, 1, true},
-      {"signed the legacy way over the file", "legacy", true, 1, true},
+      {"not yet expired", "expiring", true, 1, true},
       {"no key: no signature asked for", "good", false, 1, true},
+      {"no key: no digest asked for", "no-digest", false, 1, true},
       {"a replayed older signed manifest", "old", true, 2, false},
       {"the installed version itself", "good", true, 2, false},
   };
@@ -147,12 +168,8 @@ TEST(Trust, ReleasesSignedByTheVendorInstallAndNothingOlderRollsBack) {
       EXPECT_TRUE(installation.Untouched());
       EXPECT_TRUE(installation.Boxes().empty());
     }
-    const Strings log = installation.Log();
-    EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                            [](const std::string& line) {
-                              return line.rfind("Manifest signature verified: timestamp:", 0) == 0;
-                            }),
-              c.withKey ? 2 : 0);
+    EXPECT_EQ(CountStartingWith(installation.Log(), "Manifest signature verified: timestamp:"),
+              c.withKey ? 2u : 0u);
     // Without a key nothing more is asked of the server.
     const std::string signatureRequest =
         "GET /signed/" + std::string(c.release) + "/updateinfo.txt.minisig ";
@@ -163,71 +180,137 @@ TEST(Trust, ReleasesSignedByTheVendorInstallAndNothingOlderRollsBack) {
 }
 
 TEST(Trust, TamperingsLeaveTheInstallationUntouched) {
+  enum Outcome {
+    kRefused,       // both checks refuse the manifest with a box and a log line
+    kNothingNewer,  // both checks find nothing to install, and log why
+    kFileRefused,   // the checks pass, the apply refuses the file
+  };
   struct Case {
     const char* what;
     std::string url;
-    // The check's refusal, or empty when the check passes and the apply must
-    // refuse the file.
-    const char* refusal;
-    std::int32_t downloadError;  // the apply's code; 0: any failure
+    Outcome outcome;
+    // The refusal, the log line, or the file's error code (0: any failure).
+    std::string expected;
+    // A release installed first; at the same address when `url` is empty.
+    const char* before = nullptr;
+    const char* after = nullptr;  // what that address serves then
   };
   // Under Wine a chunked answer cut before its last chunk looks whole: only
   // the digest catches it there.
   const std::int32_t cutError = KORVAN_TEST_CUT_CHUNKED_LOOKS_WHOLE ? kManifestMismatchError : 0;
+  const std::string mismatch = std::to_string(kManifestMismatchError);
+  const std::string legacy = "updateinfo.txt.minisig is a legacy signature";
   const Case cases[] = {
-      {"a manifest edited after signing", Release("edited"),
-       "the signature does not match updateinfo.txt", 0},
-      {"a signature from another key", Release("other-key"),
-       "updateinfo.txt.minisig was made with another key", 0},
-      {"another key's signature under the vendor's key id", Release("forged"),
-       "the signature does not match updateinfo.txt", 0},
-      {"a trusted comment edited", Release("comment-edited"),
-       "the trusted comment's signature does not verify", 0},
-      {"a signature file that is none", Release("garbage"),
-       "updateinfo.txt.minisig is not a minisign signature", 0},
-      {"no signature file", Release("unsigned"), "updateinfo.txt.minisig could not be downloaded",
-       0},
-      {"file bytes that differ from the digest", Release("bad-file"), "", kManifestMismatchError},
+      {"a manifest edited after signing", Release("edited"), kRefused,
+       "the signature does not match updateinfo.txt"},
+      {"a signature from another key", Release("other-key"), kRefused,
+       "updateinfo.txt.minisig was made with another key"},
+      {"another key's signature under the vendor's key id", Release("forged"), kRefused,
+       "the signature does not match updateinfo.txt"},
+      {"a trusted comment edited", Release("comment-edited"), kRefused,
+       "the trusted comment's signature does not verify"},
+      {"a signature file that is none", Release("garbage"), kRefused,
+       "updateinfo.txt.minisig is not a minisign signature"},
+      {"no signature file", Release("unsigned"), kRefused,
+       "updateinfo.txt.minisig could not be downloaded"},
+      {"signed the legacy way over the file", Release("legacy"), kRefused, legacy},
+      {"a prehashed signature relabelled legacy", Release("relabelled"), kRefused, legacy},
+      {"a signature file over 4 KiB", Release("big-signature"), kRefused,
+       "updateinfo.txt.minisig is larger than 4 KiB"},
+      {"a manifest over 16 MiB", Release("huge"), kRefused, "updateinfo.txt is larger than 16 MiB"},
+      {"an expired manifest", Release("expired"), kRefused, "the release information expired on "},
+      {"an older timestamp than one accepted before", "", kRefused,
+       "the manifest is older than one accepted before", "good", "stale"},
+      {"a signed record without a digest", Release("no-digest"), kNothingNewer,
+       "Server file Foo.dll refused: a signed manifest must give its \"sha256\""},
+      {"a replayed older release of a file whose version only the caller claims", Release("older"),
+       kNothingNewer, "Local file Foo.dll is v2.0.0, as the updater installed it", "good"},
+      {"file bytes that differ from the digest", Release("bad-file"), kFileRefused, mismatch},
       {"a chunked download cut before its last chunk",
-       test::ControlBase() + "/cut-release/signed/good", "", cutError},
+       test::ControlBase() + "/cut-release/signed/good", kFileRefused,
+       cutError == 0 ? "" : std::to_string(cutError)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Installation installation;
     const std::string files = Installation::Files(true);
-    const bool checkPasses = std::string(c.refusal).empty();
+    test::ServedFolder folder;
+    std::string url = c.url;
+    std::string installed = kInstalled;
+    if (c.before != nullptr) {
+      if (url.empty()) ServeRelease(folder, c.before);
+      const std::string beforeUrl = url.empty() ? folder.url() : Release(c.before);
+      ASSERT_EQ(installation.Update(beforeUrl, files), 1);
+      installed = installation.Installed();
+      if (url.empty()) ServeRelease(folder, c.after);
+      url = url.empty() ? folder.url() : url;
+    }
+    const std::size_t boxesBefore = installation.Boxes().size();
+    const std::size_t linesBefore = installation.Log().size();
 
-    EXPECT_EQ(installation.Check(c.url, files), checkPasses ? 1 : 0);
-    EXPECT_EQ(installation.Update(c.url, files), checkPasses ? -3 : 0);
+    EXPECT_EQ(installation.Check(url, files), c.outcome == kFileRefused ? 1 : 0);
+    EXPECT_EQ(installation.Update(url, files), c.outcome == kFileRefused ? -3 : 0);
 
-    EXPECT_TRUE(installation.Untouched());
-    const Strings log = installation.Log();
-    if (checkPasses) {
-      ASSERT_EQ(installation.Boxes().size(), 1u);
-      const std::string shown = installation.Boxes()[0];
-      EXPECT_EQ(shown.rfind("Updater Warning\n", 0), 0u) << shown;
-      const std::string failure =
-          c.downloadError == 0
-              ? std::string("Foo.dll.new file. Error code =  ")
-              : "Foo.dll.new file. Error code =  " + std::to_string(c.downloadError) +
-                    ". Error message = The file does not match the manifest";
-      EXPECT_TRUE(Contains(log, failure)) << failure;
-    } else {
-      // The same refusal in both processes.
-      const std::string box =
-          std::string("Updater Files\nError verifying updateinfo: ") + c.refusal;
-      ASSERT_EQ(installation.Boxes().size(), 2u);
-      for (const std::string& shown : installation.Boxes())
-        EXPECT_EQ(shown.rfind(box, 0), 0u) << shown;
-      EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                              [&](const std::string& line) {
-                                return line.rfind(std::string("Manifest refused: ") + c.refusal,
-                                                  0) == 0;
-                              }),
-                2);
-      EXPECT_FALSE(Contains(log, "Check versions of local files"));
+    EXPECT_TRUE(installation.Untouched(installed));
+    const Strings all = installation.Log();
+    const Strings log(all.begin() + static_cast<std::ptrdiff_t>(linesBefore), all.end());
+    Strings boxes = installation.Boxes();
+    boxes.erase(boxes.begin(), boxes.begin() + static_cast<std::ptrdiff_t>(boxesBefore));
+    switch (c.outcome) {
+      case kRefused: {
+        // The same refusal in both processes.
+        const std::string box = "Updater Files\nError verifying updateinfo: " + c.expected;
+        ASSERT_EQ(boxes.size(), 2u);
+        for (const std::string& shown : boxes) EXPECT_EQ(shown.rfind(box, 0), 0u) << shown;
+        EXPECT_EQ(CountStartingWith(log, "Manifest refused: " + c.expected), 2u);
+        EXPECT_FALSE(Contains(log, "Check versions of local files"));
+        break;
+      }
+      case kNothingNewer:
+        EXPECT_TRUE(boxes.empty());
+        EXPECT_EQ(CountStartingWith(log, c.expected), 2u);
+        break;
+      case kFileRefused: {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].rfind("Updater Warning\n", 0), 0u) << boxes[0];
+        const std::string failure =
+            "Foo.dll.new file. Error code =  " + c.expected +
+            (c.expected.empty() ? "" : ". Error message = The file does not match the manifest");
+        EXPECT_TRUE(Contains(log, failure)) << failure;
+        break;
+      }
     }
   }
+}
+
+// An expired release tells the user whom to tell.
+TEST(Trust, AnExpiredReleaseAsksTheUserToTellTheVendor) {
+  Installation installation;
+  EXPECT_EQ(installation.Check(Release("expired"), Installation::Files(true)), 0);
+  ASSERT_EQ(installation.Boxes().size(), 1u);
+  EXPECT_NE(installation.Boxes()[0].find("Please tell the vendor of this program"),
+            std::string::npos)
+      << installation.Boxes()[0];
+  EXPECT_TRUE(Contains(installation.Log(), "; the vendor must sign it again"));
+}
+
+// The record of what was installed: a file listed with a stale version is no
+// longer offered again, and only the bytes the updater installed count.
+TEST(Trust, TheInstalledRecordCountsOnlyForTheBytesItNames) {
+  Installation installation;
+  const std::string files = Installation::Files(false);
+  ASSERT_EQ(installation.Update(Release("good"), files), 1);
+  EXPECT_EQ(installation.Check(Release("good"), files), 0);
+
+  // A corrupt record is read as none and written anew by the next update.
+  test::WriteFile(installation.InstalledRecordPath(), "{\"Files\": [{\"name\": ");
+  EXPECT_EQ(installation.Check(Release("good"), files), 1);
+  ASSERT_EQ(installation.Update(Release("good"), files), 1);
+  EXPECT_EQ(installation.Check(Release("good"), files), 0);
+
+  // Changed by hand since: the caller's claim holds again.
+  installation.Install("edited by hand");
+  EXPECT_EQ(installation.Check(Release("good"), files), 1);
 }
 
 }  // namespace

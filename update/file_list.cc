@@ -94,8 +94,9 @@ std::optional<std::string> ReadPublicKey(const std::string& text) {
     const Json::Value& key = root["PublicKey"];
     return key.isString() ? key.asString() : std::string();
   } catch (const std::exception&) {
-    // Too deep to read: it then yields no records either.
-    return std::nullopt;
+    // Too deep to read: it yields no records either, but a key it may hold
+    // must not turn into no key at all.
+    return std::string();
   }
 }
 
@@ -120,4 +121,20 @@ std::string ReadTextFile(const std::string& path) {
   }
   std::fclose(file);
   return text;
+}
+
+bool ReadFileUpTo(const std::string& path, std::size_t limit, std::string* bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  bytes->clear();
+  char buffer[4096];
+  std::size_t count = 0;
+  bool fits = true;
+  while (fits && (count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    fits = bytes->size() + count <= limit;
+    if (fits) bytes->append(buffer, count);
+  }
+  const bool read = std::ferror(file) == 0;
+  std::fclose(file);
+  return fits && read;
 }

@@ -7,6 +7,10 @@
 // comment, and the base64 of the 64-byte Ed25519 signature of the file's
 // signature followed by the trusted comment's text. The trusted comment is
 // signed so that nobody can pass an old signature off with a new comment.
+//
+// Only "ED" is accepted. The global signature does not cover the algorithm,
+// so an "ED" signature of any file relabelled "Ed" would verify over that
+// file's 64-byte hash; minisign and korvan-publish sign "ED" anyway.
 #include <string>
 #include <vector>
 
@@ -58,16 +62,25 @@ std::string KeyIdText(const std::string& keyId) {
   return hex;
 }
 
+// The decoded bytes of a minisign public key; false when the text is none.
+bool DecodePublicKey(const std::string& publicKey, std::string* key) {
+  return crypto::DecodeBase64(Trimmed(publicKey), key) &&
+         key->size() == kAlgorithmSize + kKeyIdSize + crypto::kEd25519PublicKeySize &&
+         key->compare(0, kAlgorithmSize, "Ed") == 0;
+}
+
 }  // namespace
+
+std::string MinisignKeyId(const std::string& publicKey) {
+  std::string key;
+  if (!DecodePublicKey(publicKey, &key)) return std::string();
+  return KeyIdText(key.substr(kAlgorithmSize, kKeyIdSize));
+}
 
 std::string CheckMinisignSignature(const std::string& publicKey, const std::string& signatureFile,
                                    const std::string& message, std::string* trustedComment) {
   std::string key;
-  if (!crypto::DecodeBase64(Trimmed(publicKey), &key) ||
-      key.size() != kAlgorithmSize + kKeyIdSize + crypto::kEd25519PublicKeySize ||
-      key.compare(0, kAlgorithmSize, "Ed") != 0) {
-    return "the public key is not a minisign public key";
-  }
+  if (!DecodePublicKey(publicKey, &key)) return "the public key is not a minisign public key";
   const std::string keyId = key.substr(kAlgorithmSize, kKeyIdSize);
   const std::string keyBytes = key.substr(kAlgorithmSize + kKeyIdSize);
 
@@ -83,17 +96,18 @@ std::string CheckMinisignSignature(const std::string& publicKey, const std::stri
     if (!lines[i].empty()) return "updateinfo.txt.minisig is not a minisign signature";
   }
   const std::string algorithm = signature.substr(0, kAlgorithmSize);
-  if (algorithm != "Ed" && algorithm != "ED") {
-    return "updateinfo.txt.minisig uses an unknown algorithm";
+  if (algorithm == "Ed") {
+    return "updateinfo.txt.minisig is a legacy signature (\"Ed\"); only prehashed ones (\"ED\") "
+           "are accepted";
   }
+  if (algorithm != "ED") return "updateinfo.txt.minisig uses an unknown algorithm";
   const std::string signatureKeyId = signature.substr(kAlgorithmSize, kKeyIdSize);
   if (signatureKeyId != keyId) {
     return "updateinfo.txt.minisig was made with another key (key id " + KeyIdText(signatureKeyId) +
            ", expected " + KeyIdText(keyId) + ")";
   }
   const std::string fileSignature = signature.substr(kAlgorithmSize + kKeyIdSize);
-  const std::string signedBytes = algorithm == "ED" ? crypto::Blake2b512(message) : message;
-  if (!crypto::VerifyEd25519(fileSignature, signedBytes, keyBytes)) {
+  if (!crypto::VerifyEd25519(fileSignature, crypto::Blake2b512(message), keyBytes)) {
     return "the signature does not match updateinfo.txt";
   }
   const std::string comment = lines[2].substr(sizeof kTrustedPrefix - 1);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,6 +32,11 @@ struct TFileInfo {
   // carries the server's value onto the record it marks, and the apply
   // refuses a download that does not match it.
   std::string sha256;
+  // The version triple of the server's entry that marked the record: the
+  // apply remembers it for the file it puts in place.
+  std::int32_t offeredVersion = 0;
+  std::int32_t offeredRelease = 0;
+  std::int32_t offeredBuild = 0;
 };
 
 using TFileInfoList = std::vector<TFileInfo>;
@@ -48,10 +54,14 @@ std::int32_t ParseFileInfoList(TFileInfoList& list, std::string text);
 // The "PublicKey" member at the root of a file list: the base64 line of a
 // minisign public key, which opts the caller in to signed manifests. Empty
 // when the text has no such member; a member that is not a string reads as
-// an empty key, which no signature matches.
+// an empty key, which no signature matches, and so does a text too deep to
+// read: a caller's wish for signatures is never lost.
 std::optional<std::string> ReadPublicKey(const std::string& text);
 // The whole file up to its first zero byte; empty on any failure.
 std::string ReadTextFile(const std::string& path);
+// The whole file, zero bytes included: false when it cannot be read or holds
+// more than `limit` bytes, of which no more are read.
+bool ReadFileUpTo(const std::string& path, std::size_t limit, std::string* bytes);
 
 // Downloads one URL into one file: the platform's own, whose contract is in
 // platform/http.h.
@@ -81,12 +91,19 @@ std::string UpdateWaitBoundText();
 // its directory holds the local files. Each run hands its own, so that runs
 // on other threads never see each other's folder.
 bool GetLocalFileVersion(TFileInfo& file, const std::string& waitApp);
+// For a file whose version the probe cannot read: raises the caller's claim
+// to the version the updater remembers installing, when the file still holds
+// the bytes it installed. True when it was raised.
+bool RaiseToInstalledVersion(TFileInfo& file, const std::string& waitApp);
 
 // Marks every local record for which the server lists a newer version; true
 // when at least one was marked. The local files lie in the directory of
-// `waitApp`, the run's application path. With a public key the manifest counts only
-// when "updateinfo.txt.minisig" beside it signs it with that key; otherwise
-// the check fails with its box and a log line, and marks nothing.
+// `waitApp`, the run's application path. With a public key the manifest
+// counts only when "updateinfo.txt.minisig" beside it signs it with that
+// key, and its times allow it (CheckReleaseTimes); otherwise the check fails
+// with its box and a log line, and marks nothing. A signed manifest's entry
+// without a well-formed "sha256" marks nothing either: its bytes would be
+// vouched for by nobody.
 bool CheckUpdates(TFileInfoList& localFiles, std::string url, const std::string& waitApp,
                   const std::optional<std::string>& publicKey = std::nullopt);
 // The check's two halves. The first fetches the manifest (and its signature)
@@ -103,9 +120,36 @@ bool MarkNewerFiles(TFileInfoList& localFiles, const TFileInfoList& serverFiles,
 
 // Why the minisign signature `signatureFile` does not sign `message` with the
 // minisign public key `publicKey` (its base64 line); empty when it does.
-// `trustedComment` receives the signature's trusted comment.
+// Only signatures over the message's BLAKE2b-512 ("ED", minisign's default)
+// are accepted. `trustedComment` receives the signature's trusted comment.
 std::string CheckMinisignSignature(const std::string& publicKey, const std::string& signatureFile,
                                    const std::string& message, std::string* trustedComment);
+// The key id of a minisign public key as minisign prints it (16 uppercase
+// hexadecimal digits); empty when the text is no such key.
+std::string MinisignKeyId(const std::string& publicKey);
+// The largest signature file and signed manifest read: anything larger is no
+// signature or manifest of a vendor's, and must not fill the memory of a
+// 32-bit terminal.
+constexpr std::size_t kMaxSignatureSize = 4 * 1024;
+constexpr std::size_t kMaxSignedManifestSize = 16 * 1024 * 1024;
+
+// Checks the times a verified signature's trusted comment gives as fields
+// separated by blanks: a manifest past its "expires:<unix seconds>", or with a
+// "timestamp:<unix seconds>" older than the newest one accepted before from
+// `url` with the key `keyId`, is refused. Empty when it is accepted (an
+// accepted timestamp is then remembered); otherwise why not, with `expired`
+// set when the vendor must sign the release again.
+std::string CheckReleaseTimes(const std::string& url, const std::string& keyId,
+                              const std::string& trustedComment, bool* expired);
+
+// The files the updater keeps beside its log: what it installed, and the
+// newest signed manifest it accepted per address and key.
+constexpr char kInstalledFilesName[] = "KorvanUpdaterInstalled.json";
+constexpr char kAcceptedReleasesName[] = "KorvanUpdaterReleases.json";
+// Remembers that `path` now holds the file the record's offered version put
+// there, with the SHA-256 of its bytes. A record that cannot be written is
+// logged and otherwise ignored: it never fails an update.
+void RememberInstalledFile(const std::string& path, const TFileInfo& file);
 
 // A record names a file only when its name has a part after the last '/';
 // any other names the folder itself.

@@ -165,6 +165,9 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory, con
                    FileErrorText(removeError).c_str(), oldPath.c_str());
     }
   }
+  // Remembered last: the record never names bytes that are not in place,
+  // and a file it names has no ".old" copy left for a later update to clear.
+  RememberInstalledFile(targetPath, file);
   KORVAN_FAULT_POINT("done");
   return true;
 }

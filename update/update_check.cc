@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/system_error.h"
 #include "platform/temp_files.h"
+#include "update/signed_manifest.h"
 #include "update/update.h"
 #include "update/update_observer.h"
 
@@ -44,73 +45,26 @@ std::string DownloadFailureText(std::int32_t result, std::int32_t lastError,
   return text;
 }
 
-// A temporary file of the check, gone however the check ends, exceptions
-// included.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-  ~TemporaryFile() { Remove(); }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  const std::string& path() const { return path_; }
-  void Remove() {
-    // An empty path means no file was made.
-    if (!path_.empty()) platform::RemoveFile(path_);
-    path_.clear();
-  }
-
- private:
-  std::string path_;
-};
-
-// The whole file, zero bytes included: a signature covers every byte.
-std::string ReadAllBytes(const std::string& path) {
-  std::string bytes;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    char buffer[4096];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-    std::fclose(file);
-  }
-  return bytes;
+bool IsWellFormedDigest(const std::string& sha256) {
+  return sha256.size() == 64 &&
+         sha256.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
 }
 
-// Reads the manifest's `bytes` into `manifest` when the
-// "updateinfo.txt.minisig" beside it on the server signs it with `publicKey`;
-// otherwise shows why and returns false.
-bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
-                        const std::string& directory, const std::string& bytes,
-                        std::string* manifest, ICommonLog* log) {
-  TemporaryFile signatureFile(platform::CreateTemporaryFile(directory, "upd"));
-  const std::string signaturePath = signatureFile.path();
-  std::uint32_t received = 0;
-  std::string responseText;
-  const std::int32_t result =
-      DownloadFile(&received, &responseText, url + "/" + "updateinfo.txt.minisig", signaturePath);
-  std::string refusal;
-  std::string trustedComment;
-  if (result != 0) {
-    std::string reason = GetErrorText(result);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-    refusal =
-        "updateinfo.txt.minisig could not be downloaded. Error code: " + std::to_string(result) +
-        " (" + reason + ")";
-  } else {
-    refusal =
-        CheckMinisignSignature(publicKey, ReadAllBytes(signaturePath), bytes, &trustedComment);
+// A signature vouches for a file's bytes only through its digest: an entry
+// without one would install whatever the server sends.
+void DropEntriesWithoutDigest(TFileInfoList& serverFiles, ICommonLog* log) {
+  TFileInfoList kept;
+  for (TFileInfo& server : serverFiles) {
+    if (IsWellFormedDigest(server.sha256)) {
+      kept.push_back(std::move(server));
+    } else if (log) {
+      log->Write(kLogLevel,
+                 "Server file %s refused: a signed manifest must give its \"sha256\" as 64 "
+                 "hexadecimal digits",
+                 server.name.c_str());
+    }
   }
-  signatureFile.Remove();
-  if (!refusal.empty()) {
-    if (log) log->Write(kLogLevel, "Manifest refused: %s", refusal.c_str());
-    platform::ShowMessageBox("Error verifying updateinfo: " + refusal + ". Try to update later.",
-                             kBoxCaption, kBoxStyle);
-    return false;
-  }
-  if (log) log->Write(kLogLevel, "Manifest signature verified: %s", trustedComment.c_str());
-  // Read as an unsigned manifest is: up to its first zero byte.
-  *manifest = bytes.c_str();
-  return true;
+  serverFiles.swap(kept);
 }
 
 }  // namespace
@@ -156,13 +110,11 @@ bool FetchServerFiles(const std::string& url, const std::optional<std::string>& 
   if (!publicKey) {
     manifest = ReadTextFile(manifestPath);
     manifestFile.Remove();
-  } else {
-    const std::string bytes = ReadAllBytes(manifestPath);
-    // Gone before any box, as on a failed download.
-    manifestFile.Remove();
-    if (!ReadSignedManifest(*publicKey, url, directory, bytes, &manifest, log.get())) return false;
+  } else if (!ReadSignedManifest(*publicKey, url, directory, manifestFile, &manifest, log.get())) {
+    return false;
   }
   ParseFileInfoList(serverFiles, manifest);
+  if (publicKey) DropEntriesWithoutDigest(serverFiles, log.get());
   return true;
 }
 
@@ -172,7 +124,7 @@ bool MarkNewerFiles(TFileInfoList& localFiles, const TFileInfoList& serverFiles,
   if (log) log->Write(kLogLevel, "Check versions of local files...");
   bool anyNewer = false;
   for (TFileInfo& local : localFiles) {
-    GetLocalFileVersion(local, waitApp);
+    if (!GetLocalFileVersion(local, waitApp)) RaiseToInstalledVersion(local, waitApp);
     local.needsUpdate = false;
     // The digest the apply checks is the one of the newest entry that marks.
     local.sha256.clear();
@@ -196,7 +148,12 @@ bool MarkNewerFiles(TFileInfoList& localFiles, const TFileInfoList& serverFiles,
         if (newest == nullptr || IsNewerVersion(server, *newest)) newest = &server;
       }
     }
-    if (newest != nullptr) local.sha256 = newest->sha256;
+    if (newest != nullptr) {
+      local.sha256 = newest->sha256;
+      local.offeredVersion = newest->version;
+      local.offeredRelease = newest->release;
+      local.offeredBuild = newest->build;
+    }
   }
   return anyNewer;
 }
