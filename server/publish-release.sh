@@ -7,7 +7,7 @@
 #   PRODUCT         the last part of the product's base address, e.g. acme-tools
 #   --rollback      allow versions lower than the release served now
 #   the rest        goes to korvan-publish: --version NAME=V.R.B, --description
-#                   NAME=TEXT, --sign SECRET_KEY_FILE
+#                   NAME=TEXT, --sign SECRET_KEY_FILE, --expires DAYS
 #
 # korvan-publish writes the release's "updateinfo.txt" (refusing a version
 # lower than the one served now). The release is then copied to

@@ -16,6 +16,7 @@
 #include "platform/file_system.h"
 #include "platform/module_path.h"
 #include "platform/process.h"
+#include "platform/program_search.h"
 #include "platform/text_conversion.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/test_support.h"
@@ -314,6 +315,46 @@ TEST_F(EndToEnd, TheVendorsKeyReachesTheCompanionWhichRefusesAnEditedManifest) {
   EXPECT_EQ(RunTerminal(), "XCheckForUpdates: 1\nXLaunchUpdater: 1\n");
   EXPECT_TRUE(test::ReadFile(Local(foo)) ==
               test::ReadFile(test::ServedFilePath("signed/good/Foo.dll")));
+}
+
+// A release published by korvan-publish with an expiry installs through the
+// real companion; the updater then remembers the expert it installed, whose
+// version only the caller claims, and does not offer it again.
+TEST_F(EndToEnd, AReleasePublishedWithAnExpiryInstallsOnceThroughTheCompanion) {
+  const std::string minisign = platform::FindProgramOnPath("minisign");
+  if (minisign.empty()) GTEST_SKIP() << "minisign runs natively only";
+  std::int32_t code = -1;
+  const std::string keys = scratch_.File("acme");
+  ASSERT_TRUE(platform::StartProgramAndWait(
+      minisign, "-G -W -p \"" + keys + ".pub\" -s \"" + keys + ".key\"", &code));
+  ASSERT_EQ(code, 0);
+  // A release folder of its own below the served one.
+  const std::string release = test::ServedFilePath(served_.name() + "/acme");
+  fs::create_directories(release);
+  test::WriteFile(release + "/Acme.ex4", "acme expert 2.0.0");
+  ASSERT_TRUE(platform::StartProgramAndWait(
+      test::ArtifactPath("korvan-publish"),
+      "\"" + release + "\" --version Acme.ex4=2.0.0 --sign \"" + keys + ".key\" --expires 30",
+      &code));
+  ASSERT_EQ(code, 0);
+  const Strings key = test::Split(test::ReadFile(keys + ".pub"), '\n');
+  ASSERT_EQ(key.size(), 2u);
+  publicKey_ = key[1];
+  url_ = served_.url() + "/acme";
+  const std::string acme = "/MQL4/Experts/Acme.ex4";
+  test::WriteFile(Local(acme), "acme expert 1.0.0");
+  files_ = {{acme, {1, 0, 0}, {2, 0, 0}, true}};
+
+  EXPECT_EQ(RunTerminal(), "XCheckForUpdates: 1\nXLaunchUpdater: 1\n");
+  EXPECT_EQ(test::ReadFile(Local(acme)), "acme expert 2.0.0");
+  const Strings log = Log();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& line) {
+                            return line.rfind("Manifest signature verified: timestamp:", 0) == 0 &&
+                                   line.find("\texpires:") != std::string::npos;
+                          }),
+            2);
+  EXPECT_EQ(RunTerminal(), "XCheckForUpdates: 0\n");
 }
 
 }  // namespace

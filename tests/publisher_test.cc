@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/clock.h"
 #include "platform/dynamic_library.h"
 #include "platform/native_path.h"
 #include "platform/process.h"
@@ -146,12 +147,51 @@ TEST_F(Publisher, SignsWithMinisign) {
   publisher::PublishOptions options;
   options.versions["Expert.ex4"] = publisher::VersionTriple{1, 0, 0};
   options.secretKeyFile = keys.File("key.sec");
-  ASSERT_EQ(0, PublishInProcess(options)) << err_.str();
-  ASSERT_TRUE(platform::StartProgramAndWait(
-      minisign,
-      "-V -q -p \"" + keys.File("key.pub") + "\" -m \"" + release_.File("updateinfo.txt") + "\"",
-      &code));
-  EXPECT_EQ(0, code);
+  // Minisign's own trusted comment, then one that expires in 30 days.
+  for (const std::int32_t days : {0, 30}) {
+    options.expiresDays = days;
+    const std::int64_t before = platform::Now();
+    ASSERT_EQ(0, PublishInProcess(options)) << err_.str();
+    ASSERT_TRUE(platform::StartProgramAndWait(
+        minisign,
+        "-V -q -p \"" + keys.File("key.pub") + "\" -m \"" + release_.File("updateinfo.txt") + "\"",
+        &code));
+    EXPECT_EQ(0, code);
+    const std::vector<std::string> lines =
+        test::Split(test::ReadFile(release_.File("updateinfo.txt.minisig")), '\n');
+    ASSERT_GE(lines.size(), 3u);
+    const std::string::size_type expires = lines[2].find("\texpires:");
+    EXPECT_EQ(expires != std::string::npos, days != 0) << lines[2];
+    if (expires == std::string::npos) continue;
+    const std::int64_t at = std::stoll(lines[2].substr(expires + 9));
+    EXPECT_GE(at, before + 30 * 86400) << lines[2];
+    EXPECT_LE(at, platform::Now() + 30 * 86400) << lines[2];
+  }
+}
+
+TEST(PublisherArguments, ExpiresTakesDaysAndNeedsASignature) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::int32_t days;  // -1: refused
+  };
+  const Case cases[] = {
+      {{"folder", "--sign", "k", "--expires", "30"}, 30},
+      {{"folder", "--expires", "1", "--sign", "k"}, 1},
+      {{"folder", "--sign", "k", "--expires", "0"}, -1},
+      {{"folder", "--sign", "k", "--expires", "36501"}, -1},
+      {{"folder", "--sign", "k", "--expires", "7d"}, -1},
+      {{"folder", "--expires", "30"}, -1},
+  };
+  for (const Case& c : cases) {
+    publisher::PublishOptions options;
+    bool help = false;
+    std::string error;
+    EXPECT_EQ(publisher::ParseArguments(c.arguments, &options, &help, &error), c.days >= 0)
+        << c.arguments.back() << ": " << error;
+    if (c.days >= 0) {
+      EXPECT_EQ(options.expiresDays, c.days);
+    }
+  }
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ public_key=$(sed -n 2p "$work/acme.pub")
 
 unset KORVAN_PUBLISH
 published=$(bash "$package/server/publish-release.sh" "$release" "$srv" acme --version Acme.ex4=1.1.0 \
-  --sign "$work/acme.key")
+  --sign "$work/acme.key" --expires 30)
 echo "$published"
 if command -v wine >/dev/null; then
   echo "$published" | grep -q "Acme.Tools.dll  4.5.1  read from the file by korvan-publish.exe under Wine" ||
@@ -108,7 +108,8 @@ update() {  # label libraries_from updated_count runner...; the terminal's folde
     return
   fi
   echo "$output" | grep -q "XLaunchUpdater: $count" || fail "$label: $output"
-  grep -q "Manifest signature verified" "$terminal/KorvanUpdaterLog.log" || fail "$label: not verified"
+  grep -q "Manifest signature verified: .*expires:" "$terminal/KorvanUpdaterLog.log" ||
+    fail "$label: not verified with its expiry"
   cmp -s "$terminal/MQL4/Experts/Acme.ex4" "$release/Acme.ex4" || fail "$label: Acme.ex4 not updated"
   cmp -s "$terminal/MQL4/Libraries/Acme.Tools.dll" "$release/Acme.Tools.dll" ||
     fail "$label: Acme.Tools.dll not updated"
