@@ -79,8 +79,10 @@ class Installation : public ::testing::Test {
 
   // Installs the previous version of every file, with a stale ".old" copy
   // beside it as an earlier update may leave, and publishes the offered ones.
+  // The updater remembers no earlier update.
   void Install(const std::vector<ListedFile>& files) {
     files_ = files;
+    fs::remove(terminal_ + "/" + kInstalledFilesName);
     std::string manifest;
     for (const ListedFile& file : files_) {
       test::WriteFile(Path(file.name), file.previous);

@@ -166,7 +166,7 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory, con
     }
   }
   // Remembered last: the record never names bytes that are not in place,
-  // and a file it names has no ".old" copy left for a later update to clear.
+  // and an update cut off before this point installs the file again.
   RememberInstalledFile(targetPath, file);
   KORVAN_FAULT_POINT("done");
   return true;
