@@ -311,6 +311,12 @@ TEST(Trust, TheInstalledRecordCountsOnlyForTheBytesItNames) {
   // Changed by hand since: the caller's claim holds again.
   installation.Install("edited by hand");
   EXPECT_EQ(installation.Check(Release("good"), files), 1);
+
+  // A record that cannot be written fails nothing.
+  fs::remove(installation.InstalledRecordPath());
+  fs::create_directories(installation.InstalledRecordPath() + "/in-the-way");
+  EXPECT_EQ(installation.Update(Release("good"), files), 1);
+  EXPECT_TRUE(Contains(installation.Log(), "The record of installed files was not kept: "));
 }
 
 }  // namespace
