@@ -186,6 +186,10 @@ TEST(FileList, PublicKeyAtTheRootOptsIn) {
   for (const char* text : {R"({"Files": [{"PublicKey": "RWQkey"}]})", "not json", "[1]", ""}) {
     EXPECT_EQ(ReadPublicKey(text), std::nullopt) << text;
   }
+  // Too deep to read: whatever key it holds, signatures are still asked for.
+  EXPECT_EQ(ReadPublicKey(R"({"PublicKey": "RWQkey", "Files": )" + std::string(100000, '[') +
+                          std::string(100000, ']') + "}"),
+            std::string());
 }
 
 TEST(VersionTriple, ComparesLexicographicallyAsSignedNumbers) {
