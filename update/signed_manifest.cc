@@ -8,6 +8,7 @@
 #include "log/common_log.h"
 #include "platform/dialogs.h"
 #include "update/update.h"
+#include "update/update_observer.h"
 
 namespace {
 
@@ -17,12 +18,13 @@ constexpr unsigned kBoxStyle = platform::kBoxOk | platform::kBoxIconWarning;
 // Why the signature beside the manifest on the server cannot be had; empty
 // when `signature` holds it.
 std::string DownloadSignature(const std::string& url, const std::string& directory,
-                              std::string* signature) {
+                              IUpdateObserver* observer, std::string* signature) {
   TemporaryFile signatureFile(platform::CreateTemporaryFile(directory, "upd"));
   std::uint32_t received = 0;
   std::string responseText;
-  const std::int32_t result = DownloadFile(
-      &received, &responseText, url + "/" + "updateinfo.txt.minisig", signatureFile.path());
+  const std::int32_t result =
+      DownloadTryingAgain(&received, &responseText, url + "/" + "updateinfo.txt.minisig",
+                          signatureFile.path(), observer);
   if (result != 0) {
     std::string reason = GetErrorText(result);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
@@ -40,7 +42,7 @@ std::string DownloadSignature(const std::string& url, const std::string& directo
 
 bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
                         const std::string& directory, TemporaryFile& manifestFile,
-                        std::string* manifest, ICommonLog* log) {
+                        std::string* manifest, ICommonLog* log, IUpdateObserver* observer) {
   std::string bytes;
   std::string refusal;
   if (!ReadFileUpTo(manifestFile.path(), kMaxSignedManifestSize, &bytes)) {
@@ -50,7 +52,9 @@ bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
   // Gone before any box, as on a failed download.
   manifestFile.Remove();
   std::string signature;
-  if (refusal.empty()) refusal = DownloadSignature(url, directory, &signature);
+  if (refusal.empty()) refusal = DownloadSignature(url, directory, observer, &signature);
+  // The user who cancelled knows why nothing follows.
+  if (observer != nullptr && observer->Cancelled()) return false;
   std::string trustedComment;
   if (refusal.empty())
     refusal = CheckMinisignSignature(publicKey, signature, bytes, &trustedComment);
@@ -60,6 +64,7 @@ bool ReadSignedManifest(const std::string& publicKey, const std::string& url,
   }
   if (!refusal.empty()) {
     if (log) log->Write(kLogLevel, "Manifest refused: %s", refusal.c_str());
+    if (observer != nullptr) observer->Finished();
     // An expired release waits for the vendor, not for a better moment.
     platform::ShowMessageBox(
         expired ? "Error verifying updateinfo: " + refusal +

@@ -110,7 +110,8 @@ bool FetchServerFiles(const std::string& url, const std::optional<std::string>& 
   if (!publicKey) {
     manifest = ReadTextFile(manifestPath);
     manifestFile.Remove();
-  } else if (!ReadSignedManifest(*publicKey, url, directory, manifestFile, &manifest, log.get())) {
+  } else if (!ReadSignedManifest(*publicKey, url, directory, manifestFile, &manifest, log.get(),
+                                 observer)) {
     return false;
   }
   ParseFileInfoList(serverFiles, manifest);
