@@ -15,8 +15,9 @@ enum class LockResult {
   kUnavailable,  // the system offers no lock for this folder (error() says why)
 };
 
-// Windows: a named mutex whose name is formed from the folder's full path in
-// upper case (an abandoned mutex counts as acquired). POSIX: flock() on the
+// Windows: a named mutex whose name is formed from the folder's volume serial
+// number and file ID, or, for a folder that cannot be opened, from its full
+// path in upper case (an abandoned mutex counts as acquired). POSIX: flock() on the
 // folder itself, opened read-only, so a read-only installation locks as well
 // as any other and nothing is written into it. The lock is not inherited by
 // programs started while it is held. Two objects for the same folder exclude

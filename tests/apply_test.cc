@@ -266,7 +266,11 @@ TEST_F(Apply, AnExceptionBetweenTheMovesPutsThePreviousFileBack) {
   const std::string target = base_ + "/Lib/Foo.dll";
   EXPECT_EQ(Installed("/Lib/Foo.dll"), "old version");
   EXPECT_FALSE(Exists("/Lib/Foo.dll.old"));
-  EXPECT_EQ(Log().back(), "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target);
+  const Strings log = Log();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2],
+            "Previous file restored:\n\t" + target + ".old\n\tto\n\t" + target);
+  EXPECT_EQ(log.back(), "Error when perform update: std::bad_alloc");
 }
 
 TEST_F(Apply, AQueryThatFailsStopsTheRunWithMinusOne) {

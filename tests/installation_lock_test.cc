@@ -2,6 +2,7 @@
 // spelling, also for a folder nobody may write to.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <future>
 #include <iterator>
@@ -40,6 +41,16 @@ TEST(InstallationLock, OneHolderPerFolderWhateverTheSpelling) {
     ASSERT_EQ(lock.TryAcquire(), LockResult::kAcquired) << readOnly;
     for (const std::string& spelling : spellings) {
       EXPECT_EQ(TryElsewhere(spelling), LockResult::kBusy) << spelling;
+    }
+    // A spelling the path does not reveal: a link to the folder (a junction,
+    // an 8.3 name, a subst drive on Windows) meets the same lock.
+    const std::string link = scratch.File("link");
+    std::error_code error;
+    if (!fs::exists(link)) fs::create_directory_symlink(folder, link, error);
+    if (!error) {
+      EXPECT_EQ(TryElsewhere(link), LockResult::kBusy);
+    } else {
+      std::printf("no folder links here: %s\n", error.message().c_str());
     }
     lock.Release();
     EXPECT_EQ(TryElsewhere(folder + "/"), LockResult::kAcquired);

@@ -204,8 +204,13 @@ std::int32_t ApplyUpdates(std::string url, std::string waitApp, TFileInfoList fi
     }
   } catch (const QueryFailed&) {
     return -1;
-  } catch (const std::exception&) {
-    // Out of memory, say: the records after this one are left alone.
+  } catch (const std::exception& error) {
+    // Out of memory, say: the records after this one are left alone, and
+    // the log says why, if it still can.
+    try {
+      g_log->Write(kLogLevel, "Error when perform update: %s", error.what());
+    } catch (...) {
+    }
     return -1;
   }
   if (cancelled) {

@@ -31,9 +31,42 @@ std::string CanonicalFolder(const std::string& directory) {
   return path;
 }
 
+// What the file system says the folder is: its volume's serial number and its
+// file ID, the same for every spelling of it (an 8.3 short name, a junction,
+// a `subst` drive), as the inode is on Linux. False when the folder cannot be
+// opened.
+bool FolderIdentity(const std::string& directory, std::string* identity) {
+  const std::string canonical = CanonicalFolder(directory);
+  const int length = MultiByteToWideChar(CP_ACP, 0, canonical.c_str(), -1, nullptr, 0);
+  if (length <= 0) return false;
+  std::vector<wchar_t> wide(static_cast<std::size_t>(length));
+  MultiByteToWideChar(CP_ACP, 0, canonical.c_str(), -1, wide.data(), length);
+  // A folder opens only with backup semantics; nothing is read or locked.
+  HANDLE folder = CreateFileW(wide.data(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool known = GetFileInformationByHandle(folder, &information) != 0;
+  CloseHandle(folder);
+  if (!known) return false;
+  char text[64];
+  std::snprintf(text, sizeof text, "%08lx.%08lx%08lx",
+                static_cast<unsigned long>(information.dwVolumeSerialNumber),
+                static_cast<unsigned long>(information.nFileIndexHigh),
+                static_cast<unsigned long>(information.nFileIndexLow));
+  *identity = text;
+  return true;
+}
+
 // Kernel object names may not hold backslashes and are limited in length, so
-// the folder enters the name as a 64-bit FNV-1a hash.
+// a folder the file system cannot identify enters the name as a 64-bit
+// FNV-1a hash of its full path.
 std::string MutexName(const std::string& directory) {
+  std::string identity;
+  if (FolderIdentity(directory, &identity)) {
+    return "Local\\KorvanUpdater.Installation." + identity;
+  }
   std::uint64_t hash = 14695981039346656037ull;
   for (const unsigned char c : CanonicalFolder(directory)) {
     hash ^= c;
