@@ -3,12 +3,14 @@
 // when a download or a swap fails.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/dynamic_library.h"
 #include "tests/support/apply_fixture.h"
 #include "update/update_observer.h"
 
@@ -215,6 +217,36 @@ TEST_F(Apply, AnOldCopyIsNeverDeletedOrMovedOverAFile) {
   EXPECT_FALSE(RestorePreviousFile(base_ + "/Lib/Foo.dll.old", base_ + "/Lib/Foo.dll", nullptr));
   EXPECT_EQ(Installed("/Lib/Foo.dll"), "moved in by another update");
   EXPECT_EQ(Installed("/Lib/Foo.dll.old"), "previous");
+}
+
+// A second update of a library in one session: the previous update's copy
+// is still loaded under ".old" (the terminal runs it), and the installed
+// file too (the companion runs it). The update installs, or says why not.
+TEST_F(Apply, ASecondUpdateOfALoadedLibraryInstallsOrSaysWhy) {
+  const std::string library = test::ReadFile(test::FixtureLibraryPath("version_both"));
+  Install("/Lib/v.dll", library);
+  Install("/Lib/v.dll.old", library);
+  const platform::LibraryHandle terminals = platform::LoadDynamicLibrary(base_ + "/Lib/v.dll.old");
+  const platform::LibraryHandle companions = platform::LoadDynamicLibrary(base_ + "/Lib/v.dll");
+  ASSERT_NE(terminals, nullptr);
+  ASSERT_NE(companions, nullptr);
+  Serve("v.dll", "new version");
+  const std::int32_t result = Run({Record("/Lib/v.dll")});
+  platform::FreeDynamicLibrary(companions);
+  platform::FreeDynamicLibrary(terminals);
+
+  const Strings log = Log();
+  if (result == 1) {
+    EXPECT_EQ(Installed("/Lib/v.dll"), "new version");
+  } else {
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Installed("/Lib/v.dll"), library);
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find("Restart the terminal and update again"), std::string::npos)
+        << log.back();
+  }
+  std::printf("a second update of a loaded library: %s\n",
+              result == 1 ? "installed" : log.back().c_str());
 }
 
 TEST_F(Apply, ARestoreThatFailsIsLoggedAndKeepsThePreviousFileAside) {

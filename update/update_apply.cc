@@ -130,6 +130,17 @@ bool UpdateOneFile(const std::string& url, const std::string& baseDirectory, con
       g_log->Write(kLogLevel, "Successfuly remove old file: %s", oldPath.c_str());
     } else {
       g_log->Write(kLogLevel, "Error remove file: %s", FileErrorText(error).c_str());
+      // Windows keeps a loaded library's file: after an update of the
+      // updater itself the terminal still runs the copy under ".old" until
+      // it restarts. Neither can the installed file be moved aside onto it,
+      // nor replaced while the companion has it loaded, so the swap would
+      // only fail at every check without saying why.
+      g_log->Write(kLogLevel,
+                   "Error updating %s: its previous copy %s cannot be removed (%s); a program, "
+                   "such as the terminal after an earlier update of this file, may still have it "
+                   "loaded. Restart the terminal and update again",
+                   targetPath.c_str(), oldPath.c_str(), FileErrorText(error).c_str());
+      return false;
     }
     KORVAN_FAULT_POINT("leftover-removed");
   }
