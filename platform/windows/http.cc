@@ -24,6 +24,11 @@ constexpr char kAgent[] = "KorvanUpdater";
 // read; memory stays flat in the file's size all the same.
 constexpr DWORD kReadSize = 1024 * 1024;
 constexpr DWORD kResponseTextSize = 512;
+// A read that took less than kFastReadMs asks for twice as much next time,
+// from kFirstAsking on; one that took more than kSlowReadMs, for a quarter.
+constexpr ULONGLONG kFastReadMs = 50;
+constexpr ULONGLONG kSlowReadMs = 300;
+constexpr DWORD kFirstAsking = 64 * 1024;
 
 // The calling thread's last error, never 0: a failure must not read as
 // success even where the platform left no code behind.
@@ -239,21 +244,30 @@ void Read(Transfer& transfer) {
   }
 
   std::vector<char> piece(kReadSize);
+  // How much one read asks for beyond what is there already. A read waits
+  // until it has all it asked for, and each costs about 110 us under Wine
+  // whatever it delivers: on a fast line the asking doubles up to kReadSize,
+  // on a slow one it falls back to what has arrived, so that progress shows.
+  DWORD asking = 0;
   for (;;) {
-    // Waits until some of the body is there, then takes all of it up to
-    // kReadSize: each call costs about 110 us under Wine whatever it
-    // delivers.
     DWORD available = 0;
     if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
       error = LastErrorOr(ERROR_INTERNET_CONNECTION_RESET);
       break;
     }
     if (piece.size() < kReadSize) piece.resize(kReadSize);
+    const DWORD size = std::max<DWORD>(1, std::min(std::max(available, asking), kReadSize));
+    const ULONGLONG started = GetTickCount64();
     DWORD read = 0;
-    if (!InternetReadFile(request, piece.data(), std::max<DWORD>(1, std::min(available, kReadSize)),
-                          &read)) {
+    if (!InternetReadFile(request, piece.data(), size, &read)) {
       error = LastErrorOr(ERROR_INTERNET_CONNECTION_RESET);
       break;
+    }
+    const ULONGLONG took = GetTickCount64() - started;
+    if (took < kFastReadMs) {
+      asking = std::min(kReadSize, std::max<DWORD>(kFirstAsking, asking * 2));
+    } else if (took > kSlowReadMs) {
+      asking /= 4;
     }
     if (read == 0 || !HandOver(transfer, piece, read)) break;
   }
