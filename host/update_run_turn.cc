@@ -1,7 +1,9 @@
 // One update run at a time in a process.
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <thread>
+#include <type_traits>
 
 #include "host/update_runs.h"
 #include "log/common_log.h"
@@ -18,8 +20,10 @@ struct Turns {
 Turns& ProcessTurns() {
   // Never destroyed: a process ending stops its threads wherever they are,
   // one perhaps waiting here, and destroying the condition then hangs the
-  // library's unload.
-  static Turns* const turns = new Turns;
+  // library's unload. Built in the library's own storage, not the heap, so
+  // that unloading the library leaks nothing.
+  static std::aligned_storage_t<sizeof(Turns), alignof(Turns)> storage;
+  static Turns* const turns = new (&storage) Turns;
   return *turns;
 }
 
