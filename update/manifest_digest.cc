@@ -7,14 +7,11 @@
 #include "platform/file_system.h"
 #include "update/update.h"
 
-namespace {
-
-std::string Lowercase(std::string text) {
+std::string ManifestDigestText(const TFileInfo& file) {
+  std::string text = file.sha256;
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
-
-}  // namespace
 
 std::int32_t CompareWithManifest(const TFileInfo& file, const std::string& path,
                                  std::string* responseText) {
@@ -24,7 +21,7 @@ std::int32_t CompareWithManifest(const TFileInfo& file, const std::string& path,
     *responseText = "The downloaded file could not be read to compare it with the manifest.";
   } else {
     const std::string actual = crypto::ToHex(digest);
-    if (actual == Lowercase(file.sha256)) return 0;
+    if (actual == ManifestDigestText(file)) return 0;
     *responseText = "The file does not match the manifest: its SHA-256 is " + actual +
                     ", the manifest says " + file.sha256 + ".";
   }

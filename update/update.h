@@ -69,6 +69,9 @@ using platform::DownloadFile;
 // The code the apply gives a download whose bytes differ from the "sha256"
 // of its manifest record, as it gives a failed download its code.
 constexpr std::int32_t kManifestMismatchError = 0x20002000;
+// The record's "sha256" as digests are written and compared: lowercase
+// hexadecimal; empty when the manifest gives none.
+std::string ManifestDigestText(const TFileInfo& file);
 // Checks a finished download against the "sha256" of its record: 0 when the
 // record has none or the bytes match; otherwise kManifestMismatchError, with
 // `path` removed and `responseText` saying why.
